@@ -1,0 +1,25 @@
+#pragma once
+// The one seam between the registry object and a registry: the six functions it calls.
+// On Windows the system table holds advapi32's functions; the stand-in registry offers a table
+// of its own, so the same code and the same tests run against either.
+
+#include "registry/Win32Types.h"
+
+struct RegistryFunctions {
+  LONG(WINAPI* OpenKeyEx)(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+  LONG(WINAPI* CloseKey)(HKEY key);
+  LONG(WINAPI* QueryInfoKey)
+  (HKEY key, LPSTR className, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
+   LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+   LPDWORD maxValueLength, LPDWORD securityDescriptorLength, PFILETIME lastWriteTime);
+  LONG(WINAPI* EnumKeyEx)
+  (HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+   LPDWORD classLength, PFILETIME lastWriteTime);
+  LONG(WINAPI* QueryValueEx)
+  (HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLength);
+  LONG(WINAPI* DeleteKey)(HKEY key, LPCSTR subKey);
+};
+
+// The registry of the platform the program runs on: advapi32 on Windows, the process's
+// stand-in registry elsewhere.
+const RegistryFunctions& SystemRegistryFunctions();

@@ -1,0 +1,58 @@
+#pragma once
+// An in-memory registry written from the Win32 registry contract, for running the registry
+// object and the catalogue without Windows (and, under Wine, beside the real registry).
+// Only one stand-in is active at a time: its function table routes to the active instance.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "registry/RegistryFunctions.h"
+
+class StandInRegistry {
+ public:
+  struct CallCounts {
+    int OpenKeyEx = 0;
+    int CloseKey = 0;
+    int QueryInfoKey = 0;
+    int EnumKeyEx = 0;
+    int QueryValueEx = 0;
+    int DeleteKey = 0;
+  };
+
+  StandInRegistry();  // empty but for the predefined roots; becomes the active stand-in
+  ~StandInRegistry();
+  StandInRegistry(const StandInRegistry&) = delete;
+  StandInRegistry& operator=(const StandInRegistry&) = delete;
+
+  // The six functions, bound to whichever stand-in is active when they are called.
+  static const RegistryFunctions& Functions();
+
+  // Seeding and inspection; paths are backslash-separated below a predefined root.
+  void CreateKey(HKEY root, const std::string& path);
+  void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                const std::string& data);
+  void SetText(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+               DWORD type = REG_SZ);  // stores text with its terminating NUL
+  void DeleteValue(HKEY root, const std::string& path, const std::string& name);
+  bool KeyExists(HKEY root, const std::string& path) const;
+  bool ValueExists(HKEY root, const std::string& path, const std::string& name) const;
+  void DeleteTree(HKEY root, const std::string& path);
+  int OpenHandleCount() const;
+
+  // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused.
+  void DenyFullAccess(HKEY root, const std::string& path);
+
+  // Fault injection and call counting.
+  void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
+  // Runs once, right after the next RegQueryValueExA call that asked for the size only.
+  void AfterNextSizeQuery(std::function<void()> action);
+  const CallCounts& Calls() const;
+  void ResetCalls();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+  StandInRegistry* previous_;
+};

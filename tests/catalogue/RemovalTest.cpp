@@ -1,0 +1,209 @@
+// Removing the selected registrations, against every backend, with a recording confirmation
+// and a recording process start instead of the message box and the registration tool.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/Listing.h"
+#include "catalogue/Removal.h"
+#include "tests/catalogue/CatalogueTest.h"
+
+namespace {
+
+const std::string kTool = "C:\\windows\\system32\\regsvr32.exe";
+const std::string kGuid1 = "{10000000-0000-4000-8000-00000000B001}";
+const std::string kGuid2 = "{20000000-0000-4000-8000-00000000B002}";
+const std::string kGuid3 = "{30000000-0000-4000-8000-00000000B003}";
+
+struct Question {
+  std::string Text, Caption;
+  unsigned Style;
+};
+
+class Removal : public CatalogueTest {
+ protected:
+  void SetUp() override {
+    CatalogueTest::SetUp();
+    AddHelperObject(kGuid1, "First Helper", "C:\\x\\a.dll");
+    AddHelperObject(kGuid2, "Second Helper", "C:\\x\\b.dll");
+    AddHelperObject(kGuid3, "Third Helper", "C:\\x\\c.dll");
+    ListRegistrations(*registry, rows);
+    ASSERT_EQ(rows.Count(), 3);
+  }
+
+  void Remove() {
+    RemoveSelected(
+        *registry, rows,
+        [this](const std::string& text, const std::string& caption, unsigned style) {
+          questions.push_back({text, caption, style});
+          return answer;
+        },
+        [this](const std::string& commandLine, int show) {
+          commands.push_back(commandLine);
+          shows.push_back(show);
+        },
+        kTool);
+  }
+  static std::string CommandFor(const std::string& file) {
+    return "\"" + kTool + "\" -u \"" + file + "\"";
+  }
+  void Select(int row) { rows.rows.at(row).Selected = true; }
+  std::vector<std::string> Guids() const {
+    std::vector<std::string> guids;
+    for (const MemoryRow& row : rows.rows) guids.push_back(row.SubItems.at(0));
+    return guids;
+  }
+  void ExpectLeftWithNoKeyOpen() const {
+    EXPECT_EQ(registry->RootKey(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(registry->CurrentKey(), nullptr);
+    EXPECT_EQ(registry->CurrentPath(), "");
+  }
+
+  int answer = kAnswerYes;
+  std::vector<Question> questions;
+  std::vector<std::string> commands;
+  std::vector<int> shows;
+};
+
+TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion) {
+  Select(0);
+  Select(2);
+  Remove();
+
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].Text, "Are you sure?");
+  EXPECT_EQ(questions[0].Caption, "please confirm");
+  EXPECT_EQ(questions[0].Style, 0x24u);
+  EXPECT_EQ(commands,
+            (std::vector<std::string>{CommandFor("C:\\x\\c.dll"), CommandFor("C:\\x\\a.dll")}));
+  EXPECT_EQ(shows, (std::vector<int>{0, 0})) << "the tool runs hidden";
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2}));
+
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)));
+  // Class keys are the registration tool's business, never the program's.
+  for (const std::string& guid : {kGuid1, kGuid2, kGuid3}) {
+    EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, ServerKey(guid))) << guid;
+  }
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath));
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, ChangesNothingWhenTheAnswerIsNo) {
+  Select(1);
+  answer = 7;  // IDNO
+  Remove();
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid2, kGuid3}));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, AsksNothingWithoutASelectionOrWithoutAHelperObjectKey) {
+  Remove();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(rows.Count(), 3);
+  ExpectLeftWithNoKeyOpen();
+
+  Select(0);
+  backend->DeleteTree(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath);
+  Remove();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(rows.Count(), 3);
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, DoesNothingForAUserWithoutRightsToTheHelperObjectKey) {
+  SKIP_UNLESS_STAND_IN();
+  Select(0);
+  backend->StandIn()->DenyFullAccess(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath);
+  Remove();
+  EXPECT_TRUE(questions.empty());
+  EXPECT_TRUE(commands.empty());
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+  EXPECT_EQ(rows.Count(), 3);
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, DeletesTheRegistrationKeyWithEverythingBelowIt) {
+  backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\Settings\\Deeper");
+  backend->SetText(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\Settings", "NoExplorer", "1");
+  Select(1);
+  Remove();
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid3}));
+}
+
+TEST_P(Removal, StartsTheToolWithEmptyQuotesForAnEmptyServerFile) {
+  rows.rows[1].SubItems[1] = "";
+  Select(1);
+  Remove();
+  EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" -u \"\""}));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  EXPECT_EQ(rows.Count(), 2);
+}
+
+TEST_P(Removal, NeverHandsTheToolAServerFileHoldingAQuote) {
+  rows.rows[0].SubItems[1] = "C:\\x\\a.dll\" \"C:\\victim.dll";
+  Select(0);
+  Remove();
+  EXPECT_TRUE(commands.empty());
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+}
+
+TEST_P(Removal, RemovesARegistrationWithoutServerKeyWithoutStartingTheTool) {
+  rows.rows[2].SubItems.resize(1);
+  Select(2);
+  Remove();
+  EXPECT_TRUE(commands.empty());
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)));
+  EXPECT_EQ(rows.Count(), 2);
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, LeavesTheRegistryAloneForARowWithoutGuid) {
+  rows.rows[0].SubItems.clear();  // a row the listing left unfinished
+  rows.rows[1].SubItems[0] = "";
+  Select(0);
+  Select(1);
+  Remove();
+  EXPECT_TRUE(commands.empty()) << "nothing to unregister without a registration";
+  EXPECT_EQ(rows.Count(), 3) << "the rows stay";
+  for (const std::string& guid : {kGuid1, kGuid2, kGuid3}) {
+    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(guid))) << guid;
+  }
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGone) {
+  backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1));
+  Select(0);
+  Remove();
+  EXPECT_EQ(commands.size(), 1u);
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+}
+
+TEST_P(Removal, KeepsTheRowOfARegistrationThatCouldNotBeDeleted) {
+  SKIP_UNLESS_STAND_IN();
+  // A subkey the user may not open hides its own subkey from the tree walk, so neither it nor
+  // the registration key can be deleted.
+  const std::string locked = RegistrationKey(kGuid2) + "\\Locked";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, locked + "\\Inner");
+  backend->StandIn()->DenyFullAccess(HKEY_LOCAL_MACHINE, locked);
+  Select(0);
+  Select(1);
+  Remove();
+  EXPECT_EQ(commands.size(), 2u) << "the tool is still started";
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+  ExpectLeftWithNoKeyOpen();
+}
+
+}  // namespace
+
+INSTANTIATE_FOR_EVERY_BACKEND(Removal);

@@ -1,0 +1,272 @@
+// The registry object against every backend: the stand-in, and under Wine the real registry.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "registry/Registry.h"
+#include "tests/support/BackendTest.h"
+
+namespace {
+
+const std::string kScratch = "Software\\Velloran Tests";
+
+class RegistryObject : public BackendTest {
+ protected:
+  void SetUp() override {
+    BackendTest::SetUp();
+    backend->CreateKey(HKEY_CURRENT_USER, kScratch + "\\X\\A");
+    backend->CreateKey(HKEY_CURRENT_USER, kScratch + "\\A");
+  }
+  std::string Scratch(const std::string& below) const { return kScratch + "\\" + below; }
+};
+
+TEST_P(RegistryObject, StartsAtCurrentUserWithFullAccessAndNoKey) {
+  EXPECT_EQ(registry->RootKey(), HKEY_CURRENT_USER);
+  EXPECT_EQ(registry->Access(), static_cast<REGSAM>(0x000F003F));
+  EXPECT_EQ(registry->CurrentKey(), nullptr);
+  EXPECT_EQ(registry->CurrentPath(), "");
+}
+
+TEST_P(RegistryObject, ResolvesRelativePathsBelowTheCurrentKeyAndAbsoluteOnesBelowTheRoot) {
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  ASSERT_TRUE(registry->EnterKey("X"));
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+  ASSERT_TRUE(registry->EnterKey("A"));
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X\\A"));
+
+  ASSERT_TRUE(registry->EnterKey("\\" + Scratch("A")));
+  EXPECT_EQ(registry->CurrentPath(), Scratch("A"));
+  // A relative path with no key open resolves against the root.
+  registry->LeaveKey();
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+}
+
+TEST_P(RegistryObject, FailedOpenLeavesTheCurrentKeyAndPathAsTheyWere) {
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  const HKEY before = registry->CurrentKey();
+  EXPECT_FALSE(registry->EnterKey("Missing"));
+  EXPECT_FALSE(registry->EnterKey("\\" + Scratch("Missing")));
+  EXPECT_EQ(registry->CurrentKey(), before);
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+  // The key is still usable: a relative open below it works.
+  EXPECT_TRUE(registry->EnterKey("A"));
+}
+
+TEST_P(RegistryObject, SelectRootKeepsTheKeyForTheSameRootAndClosesItForAnother) {
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  registry->SelectRoot(HKEY_CURRENT_USER);
+  EXPECT_NE(registry->CurrentKey(), nullptr);
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+
+  registry->SelectRoot(HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(registry->RootKey(), HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(registry->CurrentKey(), nullptr);
+  EXPECT_EQ(registry->CurrentPath(), "");
+  EXPECT_FALSE(registry->EnterKey(Scratch("X"))) << "resolved against the new root";
+}
+
+TEST_P(RegistryObject, OpenKeyHandleLeavesTheObjectUnchanged) {
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  const HKEY current = registry->CurrentKey();
+  const HKEY below = registry->OpenKeyHandle("A");
+  ASSERT_NE(below, nullptr);
+  EXPECT_NE(below, current);
+  EXPECT_EQ(backend->Functions().CloseKey(below), ERROR_SUCCESS);
+  EXPECT_EQ(registry->OpenKeyHandle("Missing"), nullptr);
+  EXPECT_EQ(registry->CurrentKey(), current);
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+}
+
+TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
+  const std::string key = Scratch("Values");
+  backend->SetText(HKEY_CURRENT_USER, key, "", "Default text");
+  backend->SetText(HKEY_CURRENT_USER, key, "Empty", "");
+  backend->SetText(HKEY_CURRENT_USER, key, "Expand", "%ProgramFiles%\\x.dll", REG_EXPAND_SZ);
+  backend->SetValue(HKEY_CURRENT_USER, key, "NoNul", REG_SZ, "abc");
+  backend->SetValue(HKEY_CURRENT_USER, key, "EmbeddedNul", REG_SZ, std::string("ab\0cd\0", 6));
+  backend->SetValue(HKEY_CURRENT_USER, key, "ZeroBytes", REG_SZ, "");
+  ASSERT_TRUE(registry->EnterKey(key));
+
+  EXPECT_EQ(registry->ReadText(""), "Default text");
+  EXPECT_EQ(registry->ReadText("Empty"), "");
+  EXPECT_EQ(registry->ReadText("Expand"), "%ProgramFiles%\\x.dll") << "must stay unexpanded";
+  EXPECT_EQ(registry->ReadText("NoNul"), "abc");
+  EXPECT_EQ(registry->ReadText("EmbeddedNul"), "ab");
+  EXPECT_EQ(registry->ReadText("ZeroBytes"), "");
+  EXPECT_EQ(registry->ReadText("Missing"), "") << "a missing value is not an error";
+  EXPECT_EQ(registry->ValueSize("Missing"), -1);
+  EXPECT_EQ(registry->ValueSize("NoNul"), 3);
+}
+
+TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
+  const std::string key = Scratch("Values");
+  backend->SetValue(HKEY_CURRENT_USER, key, "Count", REG_DWORD, std::string("\x2a\0\0\0", 4));
+  backend->SetValue(HKEY_CURRENT_USER, key, "", REG_BINARY, "\x01\x02");
+  ASSERT_TRUE(registry->EnterKey(key));
+  try {
+    registry->ReadText("Count");
+    FAIL() << "no error raised";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.Message(), "Invalid data type for 'Count'");
+  }
+  EXPECT_THROW(registry->ReadText(""), ERegistryException);
+  EXPECT_EQ(registry->CurrentPath(), key) << "a raise leaves the object as it was";
+}
+
+TEST_P(RegistryObject, ReadValueRaisesWithTheValueNameWhenTheReadFails) {
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  char buffer[8];
+  try {
+    registry->ReadValue("Gone", buffer, sizeof buffer);
+    FAIL() << "no error raised";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.Message(), "Failed to get data for 'Gone'");
+  }
+}
+
+TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) {
+  SKIP_UNLESS_STAND_IN();
+  const std::string key = Scratch("Values");
+  backend->SetText(HKEY_CURRENT_USER, key, "Path", "short");
+  ASSERT_TRUE(registry->EnterKey(key));
+  StandInRegistry& standIn = *backend->StandIn();
+
+  standIn.AfterNextSizeQuery(
+      [&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "a much longer text"); });
+  EXPECT_THROW(registry->ReadText("Path"), ERegistryException);
+
+  standIn.AfterNextSizeQuery([&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "x"); });
+  EXPECT_EQ(registry->ReadText("Path"), "x") << "a value that shrank is read as it is now";
+
+  standIn.AfterNextSizeQuery([&] { standIn.DeleteValue(HKEY_CURRENT_USER, key, "Path"); });
+  try {
+    registry->ReadText("Path");
+    FAIL() << "no error raised";
+  } catch (const ERegistryException& error) {
+    EXPECT_EQ(error.Message(), "Failed to get data for 'Path'");
+  }
+}
+
+TEST_P(RegistryObject, ListsSubkeyNamesInEnumerationOrderReplacingTheListsContents) {
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("List\\beta"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("List\\Alpha"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("List\\{A0B1C2D3-0000-4000-8000-000000000001}"));
+  ASSERT_TRUE(registry->EnterKey(Scratch("List")));
+  TStringList names;
+  names.Add("stale");
+  registry->ListSubkeyNames(names);
+  ASSERT_EQ(names.Count(), 3);
+  EXPECT_EQ(names[0], "Alpha");
+  EXPECT_EQ(names[1], "beta");
+  EXPECT_EQ(names[2], "{A0B1C2D3-0000-4000-8000-000000000001}");
+
+  ASSERT_TRUE(registry->EnterKey("Alpha"));
+  registry->ListSubkeyNames(names);
+  EXPECT_EQ(names.Count(), 0);
+}
+
+TEST_P(RegistryObject, ListingAKeyWithoutSubkeysMakesNoEnumerationCall) {
+  SKIP_UNLESS_STAND_IN();
+  ASSERT_TRUE(registry->EnterKey(Scratch("A")));
+  backend->StandIn()->ResetCalls();
+  TStringList names;
+  registry->ListSubkeyNames(names);
+  EXPECT_EQ(backend->StandIn()->Calls().EnumKeyEx, 0);
+  EXPECT_TRUE(registry->RemoveKeyTree("\\" + Scratch("A")));
+  EXPECT_EQ(backend->StandIn()->Calls().EnumKeyEx, 0);
+}
+
+TEST_P(RegistryObject, AFailedEnumerationCallAddsNoName) {
+  SKIP_UNLESS_STAND_IN();
+  for (const char* name : {"One", "Two", "Three"}) {
+    backend->CreateKey(HKEY_CURRENT_USER, Scratch(std::string("List\\") + name));
+  }
+  ASSERT_TRUE(registry->EnterKey(Scratch("List")));
+  backend->StandIn()->FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  TStringList names;
+  registry->ListSubkeyNames(names);
+  ASSERT_EQ(names.Count(), 2) << "no empty or stale name for the failed index";
+  EXPECT_EQ(names[0], "One");
+  EXPECT_EQ(names[1], "Two");
+}
+
+TEST_P(RegistryObject, RemoveKeyTreeDeletesNestedTreesAndRestoresTheCurrentKey) {
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\E"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\F"));
+  backend->SetText(HKEY_CURRENT_USER, Scratch("Tree\\B\\C"), "v", "x");
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("TreeSibling"));
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  const HKEY current = registry->CurrentKey();
+
+  EXPECT_TRUE(registry->RemoveKeyTree("Tree"));
+  EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree")));
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("TreeSibling")));
+  EXPECT_EQ(registry->CurrentKey(), current);
+  EXPECT_EQ(registry->CurrentPath(), kScratch);
+
+  registry->LeaveKey();
+  EXPECT_TRUE(registry->RemoveKeyTree("\\" + Scratch("X")));
+  EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("X")));
+}
+
+TEST_P(RegistryObject, RemoveKeyTreeOfAMissingKeyReturnsFalseAndRaisesNothing) {
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  EXPECT_FALSE(registry->RemoveKeyTree("Missing"));
+  EXPECT_FALSE(registry->RemoveKeyTree("\\" + Scratch("Missing\\Deeper")));
+  EXPECT_EQ(registry->CurrentPath(), kScratch);
+}
+
+TEST_P(RegistryObject, RemoveKeyTreeNeverTakesAnEmptyNameForTheCurrentKey) {
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  EXPECT_FALSE(registry->RemoveKeyTree(""));
+  EXPECT_FALSE(registry->RemoveKeyTree("\\"));
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("X\\A")));
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("A")));
+  registry->LeaveKey();
+  EXPECT_FALSE(registry->RemoveKeyTree(""));
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, kScratch));
+}
+
+TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesFullAccess) {
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  EXPECT_TRUE(registry->KeyExists("X"));
+  EXPECT_FALSE(registry->KeyExists("Missing"));
+  if (backend->StandIn() != nullptr) {
+    backend->StandIn()->DenyFullAccess(HKEY_CURRENT_USER, Scratch("A"));
+    EXPECT_FALSE(registry->EnterKey("A"));
+    EXPECT_TRUE(registry->KeyExists("A"));
+  }
+}
+
+TEST_P(RegistryObject, ClosesEveryHandleItOpened) {
+  SKIP_UNLESS_STAND_IN();
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C"));
+  const int before = backend->StandIn()->OpenHandleCount();
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  ASSERT_TRUE(registry->EnterKey("X"));
+  EXPECT_TRUE(registry->KeyExists("A"));
+  ASSERT_TRUE(registry->EnterKey("\\" + kScratch));
+  EXPECT_TRUE(registry->RemoveKeyTree("Tree"));
+  registry.reset();
+  EXPECT_EQ(backend->StandIn()->OpenHandleCount(), before);
+}
+
+TEST(RegistryNames, AreNotDoubledOffFarEastWindows) {
+#ifdef _WIN32
+  CPINFO info{};
+  ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
+  EXPECT_EQ(RegistryNamesNeedDoubleLength(), info.MaxCharSize > 1);
+#else
+  EXPECT_FALSE(RegistryNamesNeedDoubleLength());
+#endif
+}
+
+}  // namespace
+
+INSTANTIATE_FOR_EVERY_BACKEND(RegistryObject);

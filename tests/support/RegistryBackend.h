@@ -1,0 +1,40 @@
+#pragma once
+// A registry the contract suites run against: the stand-in everywhere, and under Windows or
+// Wine also the system's own. Tests seed and inspect through it, never through TRegistry.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "registry/RegistryFunctions.h"
+#include "registry/StandInRegistry.h"
+
+enum class BackendKind { StandIn, System };
+
+class RegistryBackend {
+ public:
+  virtual ~RegistryBackend() = default;
+  virtual const RegistryFunctions& Functions() const = 0;
+
+  virtual void CreateKey(HKEY root, const std::string& path) = 0;
+  virtual void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                        const std::string& data) = 0;
+  // Text stored the way the system's tools store it: with its terminating NUL.
+  void SetText(HKEY root, const std::string& path, const std::string& name, const std::string& text,
+               DWORD type = REG_SZ) {
+    SetValue(root, path, name, type, text + '\0');
+  }
+  virtual bool KeyExists(HKEY root, const std::string& path) const = 0;
+  virtual void DeleteTree(HKEY root, const std::string& path) = 0;
+
+  // The stand-in, for what only it can do (refuse access, inject faults, count calls);
+  // null for the system registry, where tests needing it are skipped.
+  virtual StandInRegistry* StandIn() { return nullptr; }
+};
+
+// A fresh backend. The system backend first removes the trees the suites write to
+// (HKCU\Software\Velloran Tests, the helper-object key, and the test class keys), so each test
+// starts from a clean registry even inside one shared throwaway Wine prefix.
+std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
+std::vector<BackendKind> AvailableBackends();  // StandIn natively; StandIn and System on Windows
+std::string BackendName(BackendKind kind);
