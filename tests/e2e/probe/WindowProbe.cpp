@@ -38,6 +38,14 @@ BOOL CALLBACK MatchCaption(HWND window, LPARAM parameter) {
   return TRUE;
 }
 
+// The program superclasses the list view under a class name of its own, so the list is
+// recognised by its answer to a list-view message rather than by its class name.
+BOOL CALLBACK MatchListView(HWND child, LPARAM parameter) {
+  if (SendMessageA(child, LVM_GETHEADER, 0, 0) == 0) return TRUE;
+  *reinterpret_cast<HWND*>(parameter) = child;
+  return FALSE;
+}
+
 // Memory in the program's address space, for the pointers that list-view messages carry.
 class RemoteBuffer {
  public:
@@ -124,7 +132,8 @@ int PrintColumns(const RemoteBuffer& remote, HWND list) {
       return Fail("LVM_GETCOLUMN failed");
     }
     char buffer[kTextCapacity];
-    if (!remote.Read(0, &heading, sizeof heading) || !remote.Read(kTextOffset, buffer, sizeof buffer))
+    if (!remote.Read(0, &heading, sizeof heading) ||
+        !remote.Read(kTextOffset, buffer, sizeof buffer))
       return Fail("cannot read the column");
     buffer[kTextCapacity - 1] = '\0';
     std::printf("%s\t%d\n", buffer, heading.cx);
@@ -165,7 +174,8 @@ int PrintRowPoint(const RemoteBuffer& remote, HWND list, int row) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: windowprobe CAPTION rect|owner|columns|rows|selection|rowpoint N\n");
+    std::fprintf(stderr,
+                 "usage: windowprobe CAPTION rect|owner|columns|rows|selection|rowpoint N\n");
     return 2;
   }
   Search search = {argv[1], nullptr};
@@ -193,7 +203,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  const HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+  HWND list = nullptr;
+  EnumChildWindows(window, MatchListView, reinterpret_cast<LPARAM>(&list));
   if (list == nullptr) return Fail("the window has no list view");
   if (command == "selection") {
     int row = -1;

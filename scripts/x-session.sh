@@ -1,0 +1,77 @@
+# Sourced: velloran_start_x starts a private X server (Xvfb, 1024x768, 24-bit colour) with the
+# openbox window manager and exports DISPLAY; velloran_stop_x ends both. Without a window manager
+# Wine's windows get no focus and keyboard input goes to whatever lies under the pointer.
+# Xvfb picks its own free display number (-displayfd), so parallel runs never race for one.
+
+velloran_start_x() {
+  local number_file
+  number_file=$(mktemp "${TMPDIR:-/tmp}/velloran-display.XXXXXX")
+  # Every output is redirected: a server holding a caller's pipe keeps CTest waiting.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" </dev/null >/dev/null 2>&1 &
+  VELLORAN_XVFB_PID=$!
+  local tries=0
+  until [ -s "$number_file" ]; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ] || ! kill -0 "$VELLORAN_XVFB_PID" 2>/dev/null; then
+      echo "Xvfb did not start" >&2
+      rm -f "$number_file"
+      return 1
+    fi
+    sleep 0.05
+  done
+  DISPLAY=":$(head -n 1 "$number_file")"
+  export DISPLAY
+  rm -f "$number_file"
+
+  openbox </dev/null >/dev/null 2>&1 &
+  VELLORAN_WM_PID=$!
+  # openbox announces itself on the root window once it manages windows.
+  tries=0
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ]; then
+      echo "openbox did not start" >&2
+      return 1
+    fi
+    sleep 0.05
+  done
+}
+
+velloran_stop_x() {
+  local pid
+  for pid in ${VELLORAN_WM_PID:-} ${VELLORAN_XVFB_PID:-}; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  VELLORAN_WM_PID=
+  VELLORAN_XVFB_PID=
+}
+
+# WINDOW: prints the geometry of the window manager's frame around it (the top-level ancestor
+# below the root), as WxH+X+Y, for cropping screenshots.
+velloran_frame_geometry() {
+  local window=$1 parent root
+  root=$(xwininfo -root | awk '/Window id:/ { print $4 }')
+  while parent=$(xwininfo -id "$window" -tree | awk '/Parent window id:/ { print $4 }') &&
+    [ -n "$parent" ] && [ "$parent" != "$root" ]; do
+    window=$parent
+  done
+  xwininfo -id "$window" | awk '
+    /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /Width:/ { w = $NF } /Height:/ { h = $NF }
+    END { printf "%dx%d+%d+%d\n", w, h, x, y }'
+}
+
+# NAME: prints the mapped X window whose name is exactly NAME, if there is one. xdotool matches
+# names without regard to case, and the program's application window may carry the same text in
+# other case.
+velloran_visible_window() {
+  local window
+  for window in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    if [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]; then
+      echo "$window"
+      return 0
+    fi
+  done
+  return 1
+}

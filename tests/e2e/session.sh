@@ -1,0 +1,92 @@
+# Sourced by the end-to-end scripts: a private X server with a window manager, a throwaway Wine
+# prefix using the X11 driver, and helpers that poll with a bound instead of sleeping.
+# e2e_begin VELLORAN_EXE PROBE_EXE VIEW sets it all up and removes it again on every exit path.
+set -euo pipefail
+
+e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+. "$e2e_root/scripts/wine-prefix.sh"
+. "$e2e_root/scripts/x-session.sh"
+
+readonly kHelperObjectKey='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
+
+e2e_pids=()
+
+e2e_end() {
+  local status=$?
+  if [ $status -ne 0 ] && [ -n "${DISPLAY:-}" ] && [ -n "${VELLORAN_XVFB_PID:-}" ]; then
+    local shot
+    shot="$PWD/$(basename "$0" .sh)-failure.png"
+    import -window root "$shot" 2>/dev/null && echo "screen at the failure: $shot" >&2
+  fi
+  local pid
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  velloran_drop_prefix
+  velloran_stop_x
+  [ -n "${e2e_work:-}" ] && rm -rf "$e2e_work"
+  exit $status
+}
+
+# VELLORAN_EXE PROBE_EXE VIEW: VIEW is the registry view the executable sees, 64 or 32.
+e2e_begin() {
+  e2e_exe=$1
+  e2e_probe_exe=$2
+  e2e_view=$3
+  trap e2e_end EXIT
+  trap 'exit 130' INT TERM
+  e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/velloran-e2e.XXXXXX")
+  velloran_start_x
+  velloran_new_prefix x11
+}
+
+e2e_fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds; fails after SECONDS.
+e2e_poll() {
+  local limit=$1
+  shift
+  local deadline=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.05
+  done
+}
+
+# wine's own reg.exe is 32-bit once Debian's wine32 is installed: the view is always named.
+e2e_reg() {
+  wine reg "$@" "/reg:$e2e_view" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+e2e_key_exists() {
+  wine reg query "$1" "/reg:$e2e_view" >/dev/null 2>&1
+}
+
+e2e_key_missing() {
+  ! e2e_key_exists "$1"
+}
+
+# Reads the program's window from inside Wine (see probe/WindowProbe.cpp).
+e2e_probe() {
+  wine "$e2e_probe_exe" Velloran "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# EXE: starts it in the background; its standard output and errors go to the work folder.
+e2e_start() {
+  wine "$1" >"$e2e_work/program.log" 2>&1 &
+  e2e_pids+=($!)
+  e2e_program_pid=$!
+}
+
+e2e_wait_main_window() {
+  local deadline=$((SECONDS + ${1:-30}))
+  until e2e_main_window_id=$(velloran_visible_window Velloran); do
+    [ $SECONDS -lt $deadline ] || e2e_fail "the main window did not appear"
+    kill -0 "$e2e_program_pid" 2>/dev/null || e2e_fail "the program ended: $(cat "$e2e_work/program.log")"
+    sleep 0.05
+  done
+}
+

@@ -1,0 +1,281 @@
+// The registries the contract suites run against. The system backend writes only below the
+// trees the suites own and removes them again, so Wine's own keys are never touched.
+#include "tests/support/RegistryBackend.h"
+
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string.h>
+
+#include <algorithm>
+#include <set>
+#endif
+
+namespace {
+
+class StandInBackend final : public RegistryBackend {
+ public:
+  const RegistryFunctions& Functions() const override { return StandInRegistry::Functions(); }
+  void CreateKey(HKEY root, const std::string& path) override { registry_.CreateKey(root, path); }
+  void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                const std::string& data) override {
+    registry_.SetValue(root, path, name, type, data);
+  }
+  bool KeyExists(HKEY root, const std::string& path) const override {
+    return registry_.KeyExists(root, path);
+  }
+  void DeleteTree(HKEY root, const std::string& path) override { registry_.DeleteTree(root, path); }
+  StandInRegistry* StandIn() override { return &registry_; }
+
+ private:
+  StandInRegistry registry_;
+};
+
+#ifdef _WIN32
+
+const char kTestsKey[] = "Software\\Velloran Tests";  // below HKEY_CURRENT_USER
+// One value per class key a backend created, written before the key itself: a run that died
+// before cleaning up still has its class keys removed by the next backend.
+const char kClassKeyRecord[] = "Software\\Velloran Test Class Keys";  // below HKEY_CURRENT_USER
+const char kHelperObjectKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+const char kClassIdKey[] = "SOFTWARE\\Classes\\CLSID";  // below HKLM; HKEY_CLASSES_ROOT shows it
+
+struct CaseInsensitiveLess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return _stricmp(a.c_str(), b.c_str()) < 0;
+  }
+};
+
+// The names of a seeding path, checked as strictly as the stand-in checks them.
+std::vector<std::string> Names(const std::string& path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path.find('\\', start);
+    const std::string name = path.substr(start, end == std::string::npos ? end : end - start);
+    if (name.empty() || name.size() > 255 || name.find('\0') != std::string::npos) {
+      throw std::invalid_argument("not a registry key path: \"" + path + "\"");
+    }
+    names.push_back(name);
+    if (end == std::string::npos) return names;
+    start = end + 1;
+  }
+}
+
+bool StartsWith(const std::vector<std::string>& names, const std::string& path) {
+  const std::vector<std::string> prefix = Names(path);
+  if (names.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (_stricmp(names[i].c_str(), prefix[i].c_str()) != 0) return false;
+  }
+  return true;
+}
+
+std::string RootName(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) return "HKCR";
+  if (root == HKEY_CURRENT_USER) return "HKCU";
+  if (root == HKEY_LOCAL_MACHINE) return "HKLM";
+  return "?";
+}
+
+void Check(LONG status, const char* call, HKEY root, const std::string& path) {
+  if (status != ERROR_SUCCESS) {
+    throw std::runtime_error(std::string(call) + "(" + RootName(root) + "\\" + path +
+                             ") failed with " + std::to_string(status));
+  }
+}
+
+void CloseUnlessRoot(HKEY key, HKEY root) {
+  if (key != root) RegCloseKey(key);
+}
+
+// Keys are opened and created one name at a time: Wine refuses an ANSI path longer than 260
+// characters in one call, and a key with a long name may lie deeper than that.
+LONG OpenPath(HKEY root, const std::vector<std::string>& names, bool create, HKEY& key) {
+  key = root;
+  for (const std::string& name : names) {
+    HKEY next = nullptr;
+    const LONG status = create ? RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &next, nullptr)
+                               : RegOpenKeyExA(key, name.c_str(), 0, KEY_ALL_ACCESS, &next);
+    CloseUnlessRoot(key, root);
+    key = status == ERROR_SUCCESS ? next : nullptr;
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+// A tree may be missing: then there is nothing to remove.
+void RemoveTree(HKEY root, const std::string& path) {
+  std::vector<std::string> names = Names(path);
+  const std::string last = names.back();
+  names.pop_back();
+  HKEY parent = nullptr;
+  LONG status = OpenPath(root, names, false, parent);
+  if (status == ERROR_SUCCESS) {
+    status = RegDeleteTreeA(parent, last.c_str());
+    CloseUnlessRoot(parent, root);
+  }
+  if (status != ERROR_FILE_NOT_FOUND) Check(status, "RegDeleteTreeA", root, path);
+}
+
+class SystemBackend final : public RegistryBackend {
+ public:
+  SystemBackend() {
+    RemoveRecordedClassKeys();
+    RemoveTree(HKEY_CURRENT_USER, kTestsKey);
+    RemoveTree(HKEY_LOCAL_MACHINE, kHelperObjectKey);
+  }
+
+  ~SystemBackend() override {
+    // Later suites in the same prefix (the program's own among them) must not see our keys.
+    for (const std::string& name : classKeys_) {
+      RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kClassIdKey) + "\\" + name).c_str());
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, kClassKeyRecord);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kTestsKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHelperObjectKey);
+  }
+
+  const RegistryFunctions& Functions() const override { return SystemRegistryFunctions(); }
+
+  void CreateKey(HKEY root, const std::string& path) override {
+    CloseUnlessRoot(CreatePath(root, path), root);
+  }
+
+  void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                const std::string& data) override {
+    const HKEY key = CreatePath(root, path);
+    // RegSetValueExA takes a text whose next byte is a NUL as one whose NUL was forgotten and
+    // stores one more byte; a non-NUL byte after the data keeps text stored exactly as given.
+    const std::string guarded = data + 'x';
+    const LONG status =
+        RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+                       static_cast<DWORD>(data.size()));
+    CloseUnlessRoot(key, root);
+    Check(status, "RegSetValueExA", root, path + "\\" + name);
+  }
+
+  // As forgiving as RegOpenKeyExA: runs of backslashes and a trailing one are allowed.
+  bool KeyExists(HKEY root, const std::string& path) const override {
+    if (!path.empty() && path[0] == '\\') return false;
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start < path.size();) {
+      const std::size_t end = std::min(path.find('\\', start), path.size());
+      if (end > start) names.push_back(path.substr(start, end - start));
+      start = end + 1;
+    }
+    HKEY key = nullptr;
+    if (OpenPath(root, names, false, key) != ERROR_SUCCESS) return false;
+    CloseUnlessRoot(key, root);
+    return true;
+  }
+
+  void DeleteTree(HKEY root, const std::string& path) override {
+    const std::string classKey = OwnedClassKey(root, path);
+    if (!classKey.empty() && classKeys_.count(classKey) == 0) {
+      throw std::invalid_argument("refusing to delete a class key no test created: " + path);
+    }
+    RemoveTree(root, path);
+  }
+
+ private:
+  // The class key's name for a path below "CLSID\<name>", empty for a path in the other trees
+  // the suites own; any other path is refused.
+  static std::string OwnedClassKey(HKEY root, const std::string& path) {
+    std::vector<std::string> names = Names(path);
+    if (root == HKEY_CLASSES_ROOT) {
+      names.insert(names.begin(), {"SOFTWARE", "Classes"});
+      root = HKEY_LOCAL_MACHINE;
+    }
+    if (root == HKEY_CURRENT_USER && StartsWith(names, kTestsKey)) return "";
+    if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kHelperObjectKey)) return "";
+    if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kClassIdKey) && names.size() > 3) {
+      return names[3];
+    }
+    throw std::invalid_argument("outside the keys the tests may write to: " + RootName(root) +
+                                "\\" + path);
+  }
+
+  HKEY CreatePath(HKEY root, const std::string& path) {
+    const std::string classKey = OwnedClassKey(root, path);
+    if (!classKey.empty()) Claim(classKey);
+    HKEY key = nullptr;
+    Check(OpenPath(root, Names(path), true, key), "RegCreateKeyExA", root, path);
+    return key;
+  }
+
+  // Records a class key before creating it, so that it is always removed again; one that is
+  // already there belongs to the prefix and is never written to.
+  void Claim(const std::string& name) {
+    if (classKeys_.count(name) == 1) return;
+    const std::string path = std::string(kClassIdKey) + "\\" + name;
+    if (KeyExists(HKEY_LOCAL_MACHINE, path)) {
+      throw std::invalid_argument("the class key belongs to the prefix: HKLM\\" + path);
+    }
+    HKEY record = nullptr;
+    Check(RegCreateKeyExA(HKEY_CURRENT_USER, kClassKeyRecord, 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &record, nullptr),
+          "RegCreateKeyExA", HKEY_CURRENT_USER, kClassKeyRecord);
+    const LONG status =
+        RegSetValueExA(record, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(record);
+    Check(status, "RegSetValueExA", HKEY_CURRENT_USER, std::string(kClassKeyRecord) + "\\" + name);
+    classKeys_.insert(name);
+  }
+
+  static void RemoveRecordedClassKeys() {
+    HKEY record = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kClassKeyRecord, 0, KEY_READ, &record) != ERROR_SUCCESS) {
+      return;
+    }
+    std::vector<std::string> names;
+    char name[256];
+    DWORD length = sizeof name;
+    for (DWORD index = 0; RegEnumValueA(record, index, name, &length, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+         ++index, length = sizeof name) {
+      names.emplace_back(name, length);
+    }
+    RegCloseKey(record);
+    for (const std::string& recorded : names) {
+      RemoveTree(HKEY_LOCAL_MACHINE, std::string(kClassIdKey) + "\\" + recorded);
+    }
+    RemoveTree(HKEY_CURRENT_USER, kClassKeyRecord);
+  }
+
+  std::set<std::string, CaseInsensitiveLess> classKeys_;
+};
+
+#endif
+
+}  // namespace
+
+std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind) {
+  switch (kind) {
+    case BackendKind::StandIn:
+      return std::make_unique<StandInBackend>();
+    case BackendKind::System:
+#ifdef _WIN32
+      return std::make_unique<SystemBackend>();
+#else
+      break;
+#endif
+  }
+  throw std::invalid_argument("no such registry here: " + BackendName(kind));
+}
+
+std::vector<BackendKind> AvailableBackends() {
+#ifdef _WIN32
+  return {BackendKind::StandIn, BackendKind::System};
+#else
+  return {BackendKind::StandIn};
+#endif
+}
+
+std::string BackendName(BackendKind kind) {
+  return kind == BackendKind::StandIn ? "StandIn" : "System";
+}
