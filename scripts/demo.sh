@@ -55,10 +55,13 @@ for _ in $(seq 600); do
   sleep 0.05
 done
 [ -n "$window" ] || { echo "velloran.exe showed no window within 30 s" >&2; exit 1; }
-# openbox activates a new window shortly after mapping it; the screenshot shows it active.
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+# openbox activates a new window shortly after mapping it; the picture shows it active.
+for _ in $(seq 100); do
+  [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break
+  sleep 0.05
+done
 mkdir -p "$(dirname "$screenshot")"
-import -window root -crop "$(velloran_frame_geometry "$window")" +repage "$screenshot"
+velloran_settled_screenshot "$(velloran_frame_geometry "$window")" "$screenshot"
 echo "$screenshot"
 xdotool windowactivate --sync "$window" key alt+F4
 for _ in $(seq 200); do

@@ -29,7 +29,8 @@ velloran_start_x() {
   tries=0
   until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
     tries=$((tries + 1))
-    if [ $tries -gt 200 ]; then
+    # Generous: on a loaded two-core machine openbox has been seen to take over ten seconds.
+    if [ $tries -gt 600 ]; then
       echo "openbox did not start" >&2
       return 1
     fi
@@ -74,4 +75,17 @@ velloran_visible_window() {
     fi
   done
   return 1
+}
+
+# GEOMETRY FILE: saves that part of the screen as a PNG once two captures in a row are the same,
+# so that a window manager's late redraw (the activated frame) or a late paint is in the picture.
+velloran_settled_screenshot() {
+  local geometry=$1 file=$2 previous current tries=0
+  previous=$(import -window root -crop "$geometry" +repage rgb:- | md5sum)
+  while current=$(import -window root -crop "$geometry" +repage rgb:- | md5sum) &&
+    [ "$current" != "$previous" ] && [ $tries -lt 40 ]; do
+    previous=$current
+    tries=$((tries + 1))
+  done
+  import -window root -crop "$geometry" +repage "$file"
 }

@@ -12,7 +12,7 @@ screenshots=${5:-}
 
 readonly server_guid='{5A3C9E21-7B4D-4F86-A1E2-3C5D7F9B0E64}'
 readonly server_class="HKCR\\CLSID\\$server_guid"
-readonly server_registration="$kHelperObjectKey\\$server_guid"
+readonly server_registration="$e2e_helper_object_key\\$server_guid"
 if [ "$e2e_view" = 64 ]; then program_files='Program Files'; else program_files='Program Files (x86)'; fi
 # A path with a space in it: the program must quote it on regsvr32's command line.
 readonly server_path="C:\\$program_files\\Velloran Tests\\testserver.dll"
@@ -56,7 +56,7 @@ e2e_reg import "$e2e_work/survivors.reg" >/dev/null || e2e_fail "could not impor
 # EXPORT_NAME: the helper-object key and every class key, as text.
 export_registry() {
   local key
-  for key in "$kHelperObjectKey" 'HKLM\Software\Classes\CLSID'; do
+  for key in "$e2e_helper_object_key" 'HKLM\Software\Classes\CLSID'; do
     e2e_reg export "$key" "$e2e_work/export.reg" /y >/dev/null || e2e_fail "could not export $key"
     iconv -f UTF-16 -t UTF-8 "$e2e_work/export.reg"
   done >"$e2e_work/$1"
@@ -88,6 +88,9 @@ $1"
 dialog_gone() {
   ! velloran_visible_window 'please confirm' >/dev/null
 }
+selection_is() {
+  [ "$(e2e_probe selection)" = "$1" ]
+}
 main_window_active() {
   [ "$(xdotool getactivewindow 2>/dev/null)" = "$e2e_main_window_id" ]
 }
@@ -104,7 +107,7 @@ expect_rows "$all_rows"
 # No: the user clicks the server's row.
 read -r x y < <(e2e_probe rowpoint 1) || e2e_fail "no position for row 1"
 xdotool mousemove "$x" "$y" click 1
-e2e_poll 5 test "$(e2e_probe selection)" = 1 || e2e_fail "clicking row 1 selected: $(e2e_probe selection)"
+e2e_poll 5 selection_is 1 || e2e_fail "clicking row 1 selected: $(e2e_probe selection)"
 confirmation
 xdotool key n
 e2e_poll 10 dialog_gone || e2e_fail "the confirmation stayed open after No"
@@ -118,10 +121,10 @@ cmp -s "$e2e_work/before" "$e2e_work/after_no" ||
 
 # Yes: this time the row is chosen with the keyboard.
 xdotool key Home Down
-e2e_poll 5 test "$(e2e_probe selection)" = 1 || e2e_fail "Home Down selected: $(e2e_probe selection)"
+e2e_poll 5 selection_is 1 || e2e_fail "Home Down selected: $(e2e_probe selection)"
 confirmation
 if [ -n "$screenshots" ]; then
-  import -window root -crop "$(velloran_frame_geometry "$e2e_main_window_id")" +repage \
+  velloran_settled_screenshot "$(velloran_frame_geometry "$e2e_main_window_id")" \
     "$screenshots/confirm-removal.png"
 fi
 # A tool wrongly started by the No answer would have removed the class key by now.

@@ -7,9 +7,12 @@ e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 . "$e2e_root/scripts/wine-prefix.sh"
 . "$e2e_root/scripts/x-session.sh"
 
-readonly kHelperObjectKey='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
+readonly e2e_helper_object_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
 
 e2e_pids=()
+# The prefix CTest's other tests share is never ours to kill or remove, even when setting up
+# our own fails half-way.
+unset WINEPREFIX
 
 e2e_end() {
   local status=$?
