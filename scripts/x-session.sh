@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced: velloran_start_x starts a private X server (Xvfb, 1024x768, 24-bit colour) with the
 # openbox window manager and exports DISPLAY; velloran_stop_x ends both. Without a window manager
 # Wine's windows get no focus and keyboard input goes to whatever lies under the pointer.

@@ -3,6 +3,7 @@
 # centred with the expected caption, columns and rows; the application window, which holds the
 # taskbar button, is titled after the executable's file name; closing the window ends the program.
 # Usage: mainwindow.sh VELLORAN_EXE WINDOWPROBE_EXE VIEW(64|32)
+# shellcheck source=session.sh
 . "$(dirname "$0")/session.sh"
 e2e_begin "$1" "$2" "$3"
 

@@ -5,6 +5,7 @@
 # unregistration must remove its class key, the program must delete its registration key and
 # row, and every other registration and class key must stay byte for byte as it was.
 # Usage: removal.sh VELLORAN_EXE TESTSERVER_DLL WINDOWPROBE_EXE VIEW(64|32) [SCREENSHOT_DIR]
+# shellcheck source=session.sh
 . "$(dirname "$0")/session.sh"
 e2e_begin "$1" "$3" "$4"
 server_dll=$2
@@ -74,7 +75,8 @@ readonly tab=$'\t'
 readonly all_rows="Survivor Before$tab{2D8B6F40-1C3A-4E95-B7D2-9A0E4C6F8B13}${tab}C:\\Program Files\\Survivor\\before.dll
 Velloran Test Helper$tab$server_guid$tab$server_path
 Survivor After$tab{8E1C4A72-D5B9-4F03-A6E8-2B7D0F3C9A51}${tab}C:\\Program Files\\Survivor\\after.dll"
-readonly survivor_rows="$(sed -n '1p;3p' <<<"$all_rows")"
+survivor_rows=$(sed -n '1p;3p' <<<"$all_rows")
+readonly survivor_rows
 
 rows_are() {
   [ "$(e2e_probe rows)" = "$1" ]

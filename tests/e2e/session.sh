@@ -1,10 +1,13 @@
+# shellcheck shell=bash
 # Sourced by the end-to-end scripts: a private X server with a window manager, a throwaway Wine
 # prefix using the X11 driver, and helpers that poll with a bound instead of sleeping.
 # e2e_begin VELLORAN_EXE PROBE_EXE VIEW sets it all up and removes it again on every exit path.
 set -euo pipefail
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=../../scripts/wine-prefix.sh
 . "$e2e_root/scripts/wine-prefix.sh"
+# shellcheck source=../../scripts/x-session.sh
 . "$e2e_root/scripts/x-session.sh"
 
 readonly e2e_helper_object_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
@@ -85,7 +88,7 @@ e2e_start() {
 }
 
 e2e_wait_main_window() {
-  local deadline=$((SECONDS + ${1:-30}))
+  local deadline=$((SECONDS + 30))
   until e2e_main_window_id=$(velloran_visible_window Velloran); do
     [ $SECONDS -lt $deadline ] || e2e_fail "the main window did not appear"
     kill -0 "$e2e_program_pid" 2>/dev/null || e2e_fail "the program ended: $(cat "$e2e_work/program.log")"
