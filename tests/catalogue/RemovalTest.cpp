@@ -188,6 +188,29 @@ TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGone) {
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
 }
 
+TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
+  const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
+  const std::string vendorPath = std::string(kMachineTestsNativePath) + "\\Vendor";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Leaf");
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1) + "\\Settings",
+                      vendorPath + "\\Settings");
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\Leaf",
+                      vendorPath + "\\Leaf");
+  backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3), vendorPath);
+  for (int row = 0; row < 3; ++row) Select(row);
+  Remove();
+
+  EXPECT_EQ(rows.Count(), 0);
+  ASSERT_TRUE(registry->EnterKey(kHelperObjectKeyPath));
+  TStringList left;
+  registry->ListSubkeyNames(left);
+  EXPECT_EQ(left.Count(), 0) << "first left: " << (left.Count() > 0 ? left[0] : "");
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep"));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Leaf"));
+}
+
 TEST_P(Removal, KeepsTheRowOfARegistrationThatCouldNotBeDeleted) {
   SKIP_UNLESS_STAND_IN();
   // A subkey the user may not open hides its own subkey from the tree walk, so neither it nor

@@ -233,6 +233,27 @@ TEST_P(RegistryObject, RemoveKeyTreeNeverTakesAnEmptyNameForTheCurrentKey) {
   EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, kScratch));
 }
 
+TEST_P(RegistryObject, RemoveKeyTreeDeletesLinksAsLinksAndNeverWhatTheyName) {
+  const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
+  const std::string vendorPath = std::string(kMachineTestsNativePath) + "\\Vendor";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Leaf");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Settings"), vendorPath + "\\Settings");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\B\\Leaf"), vendorPath + "\\Leaf");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Linked"), vendorPath);
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Dangling"), vendorPath + "\\Missing");
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+
+  EXPECT_TRUE(registry->RemoveKeyTree("Tree"));
+  EXPECT_TRUE(registry->RemoveKeyTree("Linked")) << "a registration key that is itself a link";
+  EXPECT_TRUE(registry->RemoveKeyTree("Dangling"));
+  for (const char* gone : {"Tree", "Linked", "Dangling"}) {
+    EXPECT_FALSE(registry->KeyExists(gone)) << gone;
+  }
+  EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep"));
+  EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, vendor + "\\Leaf"));
+}
+
 TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesFullAccess) {
   ASSERT_TRUE(registry->EnterKey(kScratch));
   EXPECT_TRUE(registry->KeyExists("X"));
