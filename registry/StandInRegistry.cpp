@@ -107,6 +107,7 @@ struct Key {
   std::map<std::string, Value, NameLess> values;
   bool deleted = false;
   bool denyFullAccess = false;
+  bool denyReading = false;
   bool link = false;  // a symbolic link: its SymbolicLinkValue names the key it stands for
   FILETIME lastWrite = Now();
 };
@@ -271,7 +272,9 @@ struct StandInRegistry::State {
     if (path.size() > kLongestPath) return ERROR_MORE_DATA;
     LONG status = Walk(base, path, node, openLink);
     if (status != ERROR_SUCCESS) return status;
-    if (node->denyFullAccess && (access & ~KEY_READ) != 0) return ERROR_ACCESS_DENIED;
+    if (node->denyReading || (node->denyFullAccess && (access & ~KEY_READ) != 0)) {
+      return ERROR_ACCESS_DENIED;
+    }
     return ERROR_SUCCESS;
   }
 
@@ -581,10 +584,11 @@ void StandInRegistry::DeleteTree(HKEY root, const std::string& path) {
 
 int StandInRegistry::OpenHandleCount() const { return static_cast<int>(state_->handles.size()); }
 
-void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path) {
+void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path, bool evenReading) {
   std::shared_ptr<Key> key = state_->SeedingKey(root, path, false, false);
   if (key == nullptr) throw std::invalid_argument("no key \"" + path + "\" to deny access to");
   key->denyFullAccess = true;
+  key->denyReading = evenReading;
 }
 
 void StandInRegistry::FailEnumCall(int nthFromNow, LONG status) {

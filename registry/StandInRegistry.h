@@ -46,8 +46,9 @@ class StandInRegistry {
   void DeleteTree(HKEY root, const std::string& path);  // a link at `path` goes as a link
   int OpenHandleCount() const;
 
-  // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused.
-  void DenyFullAccess(HKEY root, const std::string& path);
+  // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused; with
+  // `evenReading`, every open of it is.
+  void DenyFullAccess(HKEY root, const std::string& path, bool evenReading = false);
 
   // Fault injection and call counting.
   void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
