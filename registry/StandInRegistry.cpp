@@ -158,6 +158,7 @@ struct StandInRegistry::State {
   CallCounts calls;
   std::vector<EnumFault> enumFaults;
   std::function<void()> afterSizeQuery;
+  bool scribble = false;
 
   State() { classes = Child(*Child(*localMachine, "SOFTWARE"), "Classes"); }
 
@@ -441,6 +442,9 @@ struct StandInRegistry::State {
     LONG result = ERROR_SUCCESS;
     if (data != nullptr && size > *dataLength) {
       result = ERROR_MORE_DATA;  // the buffer is left alone
+    } else if (data != nullptr && scribble) {
+      std::memcpy(data, value.data.data(), size);
+      std::memset(data + size, 'Z', *dataLength - size);
     } else if (data != nullptr) {
       std::memcpy(data, value.data.data(), size);
       // Like NT, text stored without its NUL gets one when the buffer has room for it; the
@@ -595,6 +599,8 @@ void StandInRegistry::FailEnumCall(int nthFromNow, LONG status) {
   if (nthFromNow < 1) throw std::invalid_argument("FailEnumCall counts from 1, the next call");
   state_->enumFaults.push_back(State::EnumFault{nthFromNow, status});
 }
+
+void StandInRegistry::ScribbleBeyondReads() { state_->scribble = true; }
 
 void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
   state_->afterSizeQuery = std::move(action);

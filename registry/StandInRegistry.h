@@ -54,6 +54,9 @@ class StandInRegistry {
   void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
   // Runs once, right after the next RegQueryValueExA call that asked for the size only.
   void AfterNextSizeQuery(std::function<void()> action);
+  // From now on a read leaves the bytes after the data undefined, as the registry may (Windows'
+  // ANSI functions use the caller's buffer as scratch): no NUL is added, filler is written.
+  void ScribbleBeyondReads();
   const CallCounts& Calls() const;
   void ResetCalls();
 

@@ -141,7 +141,10 @@ TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) 
       [&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "a much longer text"); });
   EXPECT_THROW(registry->ReadText("Path"), ERegistryException);
 
-  standIn.AfterNextSizeQuery([&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "x"); });
+  // Only the bytes read are the value: what follows them in the buffer is undefined.
+  standIn.ScribbleBeyondReads();
+  standIn.AfterNextSizeQuery(
+      [&] { standIn.SetValue(HKEY_CURRENT_USER, key, "Path", REG_SZ, "x"); });
   EXPECT_EQ(registry->ReadText("Path"), "x") << "a value that shrank is read as it is now";
 
   standIn.AfterNextSizeQuery([&] { standIn.DeleteValue(HKEY_CURRENT_USER, key, "Path"); });
