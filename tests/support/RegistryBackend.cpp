@@ -15,7 +15,6 @@
 #endif
 
 const char kMachineTestsKey[] = "SOFTWARE\\Velloran Tests";
-const char kMachineTestsNativePath[] = "\\Registry\\Machine\\SOFTWARE\\Velloran Tests";
 
 namespace {
 
@@ -218,6 +217,28 @@ class SystemBackend final : public RegistryBackend {
 
   const RegistryFunctions& Functions() const override { return SystemRegistryFunctions(); }
   int OpenHandleCount() const override { return ProcessHandleCount(); }
+
+  std::string NativeMachinePath(const std::string& path) const override {
+    using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto queryKey = reinterpret_cast<QueryKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+    HKEY key = nullptr;
+    if (OpenPath(HKEY_LOCAL_MACHINE, Names(path), false, key) != ERROR_SUCCESS) {
+      const std::size_t last = path.rfind('\\');
+      if (last == std::string::npos) return RegistryBackend::NativeMachinePath(path);
+      return NativeMachinePath(path.substr(0, last)) + path.substr(last);
+    }
+    std::vector<ULONG> name(1024);  // KEY_NAME_INFORMATION: the length in bytes, then the name
+    ULONG size = 0;
+    const LONG status = queryKey(key, 3 /* KeyNameInformation */, name.data(),
+                                 static_cast<ULONG>(name.size() * sizeof(ULONG)), &size);
+    RegCloseKey(key);
+    if (status != 0) throw std::runtime_error("NtQueryKey failed on HKLM\\" + path);
+    std::string narrow;
+    const auto* wide = reinterpret_cast<const wchar_t*>(&name[1]);
+    for (ULONG i = 0; i < name[0] / sizeof(wchar_t); ++i) narrow += static_cast<char>(wide[i]);
+    return narrow;
+  }
 
   void CreateKey(HKEY root, const std::string& path) override {
     CloseUnlessRoot(CreatePath(root, path), root);

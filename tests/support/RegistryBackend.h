@@ -33,6 +33,13 @@ class RegistryBackend {
 
   virtual void DeleteTree(HKEY root, const std::string& path) = 0;
 
+  // The native path by which a link's target names HKEY_LOCAL_MACHINE\<path>. A 32-bit program
+  // on 64-bit Windows sees HKLM\SOFTWARE redirected to SOFTWARE\Wow6432Node, which a link
+  // must name; the system registry is asked where the key (or the nearest one above it) is.
+  virtual std::string NativeMachinePath(const std::string& path) const {
+    return "\\Registry\\Machine\\" + path;
+  }
+
   // Handles open now: the stand-in's key handles, or all of the process's handles under Windows
   // (Wine's GetProcessHandleCount answers 0). Compared before and after, both show a leak.
   virtual int OpenHandleCount() const = 0;
@@ -57,5 +64,4 @@ void CreateWideKey(HKEY root, const std::wstring& path);
 #endif
 
 // Where the suites may put keys a link names, outside every tree the program reads or writes.
-extern const char kMachineTestsKey[];         // below HKEY_LOCAL_MACHINE
-extern const char kMachineTestsNativePath[];  // the same key as a link's target names it
+extern const char kMachineTestsKey[];  // below HKEY_LOCAL_MACHINE
