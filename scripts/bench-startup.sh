@@ -11,7 +11,7 @@ exe=${1:-}
 . "$root/scripts/demo-session.sh"
 if [ -z "$exe" ]; then
   "$root/scripts/install-deps.sh"
-  velloran_build_program >/dev/null
+  exe=$(velloran_build_program)
 fi
 view=64
 # A 32-bit program reads the 32-bit registry view (PE machine field 0x14c).

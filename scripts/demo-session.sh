@@ -11,17 +11,17 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The program started in the background, ended with the session.
 velloran_program=
 
-# Builds velloran.exe for 64-bit Windows and sets `exe` to it.
+# Builds velloran.exe for 64-bit Windows and prints its path; what else it says goes to stderr.
 velloran_build_program() {
   local build=${VELLORAN_BUILD_DIR:-$root/build}/windows-x86_64
-  echo "== building velloran.exe in $build"
+  echo "== building velloran.exe in $build" >&2
   mkdir -p "$build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >"$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log"; return 1; }
+    { cat "$build.configure.log" >&2; return 1; }
   cmake --build "$build" --target velloran -j 2 >"$build.build.log" 2>&1 ||
-    { tail -n 60 "$build.build.log"; return 1; }
-  exe=$build/app/velloran.exe
+    { tail -n 60 "$build.build.log" >&2; return 1; }
+  echo "$build/app/velloran.exe"
 }
 
 # VIEW(64|32) [x]: the prefix with the demo registry in that view; with x, on a private X server.

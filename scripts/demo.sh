@@ -12,7 +12,7 @@ screenshot=$(realpath -m "${1:-${VELLORAN_BUILD_DIR:-$root/build}/main-window.pn
 "$root/scripts/install-deps.sh"
 # shellcheck source=demo-session.sh
 . "$root/scripts/demo-session.sh"
-velloran_build_program
+exe=$(velloran_build_program)
 
 if [ -n "${DISPLAY:-}" ]; then
   velloran_begin_session 64
