@@ -54,17 +54,19 @@ velloran_clean_stale() {
   done
 }
 
-# Starts a watcher outside this shell's process tree that runs velloran_clean_stale once this
-# shell has ended, however it ended. CTest ends a test that overruns its time with SIGKILL,
-# which no trap sees, and kills only the processes below the test: the wineserver, which runs
-# on its own, and the prefix would stay.
+velloran_leftovers_script=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/leftovers.sh
+
+# Starts a watcher that runs velloran_clean_stale once this shell has ended, however it ended.
+# CTest ends a test that overruns its time with SIGKILL, which no trap sees, and kills only the
+# processes below the test: the wineserver, which detaches itself, and the prefix would stay.
+# The watcher runs in a session of its own, so that neither that kill nor one aimed at this
+# shell's process group reaches it.
 velloran_watch_leftovers() {
-  local owner
-  owner="$$ $(velloran_start_time $$)"
-  ( (
-    set +e
-    trap '' INT TERM HUP
-    while velloran_alive "$owner"; do sleep 1; done
-    velloran_clean_stale
-  ) </dev/null >/dev/null 2>&1 &)
+  # shellcheck disable=SC2016
+  setsid -f bash -c '
+    . "$1"
+    trap "" INT TERM HUP
+    while velloran_alive "$2"; do sleep 1; done
+    velloran_clean_stale' watcher "$velloran_leftovers_script" "$$ $(velloran_start_time $$)" \
+    </dev/null >/dev/null 2>&1
 }
