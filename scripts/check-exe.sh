@@ -18,7 +18,8 @@ format=$(x86_64-w64-mingw32-objdump -f "$exe" | sed -n 's/.* file format //p')
 # The system DLLs the program may use; anything else would have to be shipped beside it.
 windows_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
   oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll "
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' |
+  tr '[:upper:]' '[:lower:]')
 [ -n "$imports" ] || fail "imports no DLL at all: not a program"
 for dll in $imports; do
   [[ $windows_dlls == *" $dll "* ]] || fail "imports $dll, which does not come with Windows"

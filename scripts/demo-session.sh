@@ -37,7 +37,8 @@ velloran_begin_session() {
   if [ -n "$x" ]; then velloran_start_x || return 1; fi
   echo "== making a throwaway Wine prefix with the demo registry"
   velloran_new_prefix x11 || return 1
-  timeout -k 10 60 wine reg import "$root/scripts/demo-registry.reg" "/reg:$view" </dev/null >/dev/null 2>&1 ||
+  timeout -k 10 60 wine reg import "$root/scripts/demo-registry.reg" "/reg:$view" \
+    </dev/null >/dev/null 2>&1 ||
     { echo "could not import the demo registry" >&2; return 1; }
 }
 

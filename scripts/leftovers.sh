@@ -38,7 +38,8 @@ velloran_clean_stale() {
   local dir record
   for dir in "${TMPDIR:-/tmp}"/velloran-*; do
     # Folders without a record (being made right now, or from older scripts) are left alone.
-    if [ ! -O "$dir" ] || [ ! -f "$dir/.velloran-owner" ] || velloran_alive "$(cat "$dir/.velloran-owner")"; then
+    if [ ! -O "$dir" ] || [ ! -f "$dir/.velloran-owner" ] ||
+      velloran_alive "$(cat "$dir/.velloran-owner")"; then
       continue
     fi
     if [ -f "$dir/.velloran-processes" ]; then

@@ -12,7 +12,8 @@ for name in "${configurations[@]}"; do
   case $name in
     native | native-sanitize | windows-x86_64 | windows-i686) ;;
     *)
-      echo "unknown configuration $name: choose from native native-sanitize windows-x86_64 windows-i686" >&2
+      echo "unknown configuration $name:" \
+        "choose from native native-sanitize windows-x86_64 windows-i686" >&2
       exit 2
       ;;
   esac
@@ -67,12 +68,12 @@ for name in "${configurations[@]}"; do
     native) run_configuration native native || failed=1 ;;
     native-sanitize) run_configuration native-sanitize native -DVELLORAN_SANITIZE=ON || failed=1 ;;
     windows-x86_64)
-      run_configuration windows-x86_64 x86-64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" ||
-        failed=1
+      run_configuration windows-x86_64 x86-64 \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" || failed=1
       ;;
     windows-i686)
-      run_configuration windows-i686 i386 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" ||
-        failed=1
+      run_configuration windows-i686 i386 \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" || failed=1
       ;;
   esac
 done

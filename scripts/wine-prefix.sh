@@ -31,9 +31,11 @@ velloran_new_prefix() {
   if [ "$driver" = null ]; then
     # Wine's null display driver: windows, message boxes and hooks work without any X server.
     timeout -k 10 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-      </dev/null >/dev/null 2>&1 || { echo "could not choose Wine's null display driver" >&2; return 1; }
+      </dev/null >/dev/null 2>&1 ||
+      { echo "could not choose Wine's null display driver" >&2; return 1; }
   fi
-  timeout -k 10 60 wineserver -w || { echo "the wineserver of $WINEPREFIX did not end" >&2; return 1; }
+  timeout -k 10 60 wineserver -w ||
+    { echo "the wineserver of $WINEPREFIX did not end" >&2; return 1; }
   # Started here, not inside a test: a wineserver started by a test would hold CTest's pipes.
   wineserver "-p$velloran_wineserver_lifetime" || return 1
   timeout -k 10 60 wine cmd /c exit </dev/null >/dev/null 2>&1 ||
