@@ -19,7 +19,7 @@ fail() {
 
 # Starts a background process and sets `record` to its record.
 sleeper() {
-  sleep 300 </dev/null >/dev/null 2>&1 &
+  sleep 300 >/dev/null 2>&1 &
   sleepers+=($!)
   record="$! $(velloran_start_time $!)"
 }
