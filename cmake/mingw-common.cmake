@@ -9,5 +9,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # No MinGW runtime DLLs beside the executables: they must run from a bare folder.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# CTest runs the test executables under Wine; the caller sets WINEPREFIX.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# CTest runs the test executables under Wine, through the script that picks the loader this host
+# can run; the caller sets WINEPREFIX.
+get_filename_component(VELLORAN_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VELLORAN_WINE_RUN})

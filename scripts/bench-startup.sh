@@ -7,34 +7,18 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${2:-7}
 exe=${1:-}
+# shellcheck source=demo-session.sh
+. "$root/scripts/demo-session.sh"
 if [ -z "$exe" ]; then
-  build=${VELLORAN_BUILD_DIR:-$root/build}/windows-x86_64
   "$root/scripts/install-deps.sh"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
-  cmake --build "$build" --target velloran -j 2 >/dev/null
-  exe=$build/app/velloran.exe
+  exe=$(velloran_build_program)
 fi
 view=64
 # A 32-bit program reads the 32-bit registry view (PE machine field 0x14c).
 if [ "$(od -An -tx2 -j "$(($(od -An -tu4 -j 60 -N 4 "$exe") + 4))" -N 2 "$exe" | tr -d ' ')" = 014c ]; then
   view=32
 fi
-
-. "$root/scripts/wine-prefix.sh"
-. "$root/scripts/x-session.sh"
-program=
-cleanup() {
-  if [ -n "$program" ]; then kill "$program" 2>/dev/null || true; fi
-  velloran_drop_prefix
-  velloran_stop_x
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-velloran_start_x
-velloran_new_prefix x11
-wine reg import "$root/scripts/demo-registry.reg" "/reg:$view" >/dev/null 2>&1
+velloran_begin_session "$view" x >/dev/null
 
 viewable() {
   local window
@@ -46,17 +30,17 @@ viewable() {
 one_start() {
   local start window=
   start=$(date +%s%N)
-  wine "$exe" >/dev/null 2>&1 &
-  program=$!
+  timeout -k 10 300 wine "$exe" >/dev/null 2>&1 &
+  velloran_program=$!
   until window=$(viewable); do
-    kill -0 "$program" 2>/dev/null || { echo "velloran.exe ended without a window" >&2; exit 1; }
+    kill -0 "$velloran_program" 2>/dev/null || { echo "velloran.exe ended without a window" >&2; exit 1; }
     [ $(($(date +%s%N) - start)) -lt 60000000000 ] || { echo "no window within 60 s" >&2; exit 1; }
     sleep 0.005
   done
   echo $((($(date +%s%N) - start) / 1000000))
-  xdotool windowactivate --sync "$window" key alt+F4 >/dev/null 2>&1 || kill "$program"
-  wait "$program" 2>/dev/null || true
-  program=
+  xdotool windowactivate --sync "$window" key alt+F4 >/dev/null 2>&1 || kill "$velloran_program"
+  wait "$velloran_program" 2>/dev/null || true
+  velloran_program=
 }
 
 echo "warm-up start: $(one_start) ms"

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when some are missing.
 set -euo pipefail
+# shellcheck source=wine-loader.sh
+. "$(dirname "$0")/wine-loader.sh"
 
 packages=(
-  cmake make g++ valgrind libgtest-dev libgmock-dev libbenchmark-dev googletest libboost-dev
+  cmake make g++ valgrind libgtest-dev googletest libboost-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 wine32:i386
-  xvfb xauth xdotool openbox imagemagick x11-utils
+  wine wine64
+  xvfb xdotool openbox imagemagick x11-utils
 )
+# The 32-bit Wine loader, only where the kernel runs 32-bit programs: elsewhere it cannot start,
+# and Debian's wine launcher would still choose it over the 64-bit one.
+if [ "$VELLORAN_WINE_32BIT" = yes ]; then
+  packages+=(wine32:i386)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,7 +25,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 # The 32-bit Wine loader comes from Debian's i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${missing[*]} " == *" wine32:i386 "* ]] &&
+  ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive

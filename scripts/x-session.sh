@@ -3,29 +3,34 @@
 # openbox window manager and exports DISPLAY; velloran_stop_x ends both. Without a window manager
 # Wine's windows get no focus and keyboard input goes to whatever lies under the pointer.
 # Xvfb picks its own free display number (-displayfd), so parallel runs never race for one.
+# Both are recorded in a folder this shell owns, so that a later run ends them should this one be
+# killed before its clean-up (see leftovers.sh).
+# shellcheck source=leftovers.sh
+. "$(dirname "${BASH_SOURCE[0]}")/leftovers.sh"
 
 velloran_start_x() {
-  local number_file
-  number_file=$(mktemp "${TMPDIR:-/tmp}/velloran-display.XXXXXX")
+  VELLORAN_X_DIR=$(mktemp -d "${TMPDIR:-/tmp}/velloran-x.XXXXXX") || return 1
+  velloran_own "$VELLORAN_X_DIR" || return 1
+  local number_file=$VELLORAN_X_DIR/display
   # Every output is redirected: a server holding a caller's pipe keeps CTest waiting.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" </dev/null >/dev/null 2>&1 &
   VELLORAN_XVFB_PID=$!
+  velloran_record_process "$VELLORAN_X_DIR" "$VELLORAN_XVFB_PID"
   local tries=0
   until [ -s "$number_file" ]; do
     tries=$((tries + 1))
     if [ $tries -gt 200 ] || ! kill -0 "$VELLORAN_XVFB_PID" 2>/dev/null; then
       echo "Xvfb did not start" >&2
-      rm -f "$number_file"
       return 1
     fi
     sleep 0.05
   done
   DISPLAY=":$(head -n 1 "$number_file")"
   export DISPLAY
-  rm -f "$number_file"
 
   openbox </dev/null >/dev/null 2>&1 &
   VELLORAN_WM_PID=$!
+  velloran_record_process "$VELLORAN_X_DIR" "$VELLORAN_WM_PID"
   # openbox announces itself on the root window once it manages windows.
   tries=0
   until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
@@ -47,6 +52,10 @@ velloran_stop_x() {
   done
   VELLORAN_WM_PID=
   VELLORAN_XVFB_PID=
+  if [ -n "${VELLORAN_X_DIR:-}" ] && velloran_owned_here "$VELLORAN_X_DIR"; then
+    rm -rf "$VELLORAN_X_DIR"
+  fi
+  VELLORAN_X_DIR=
 }
 
 # WINDOW: prints the geometry of the window manager's frame around it (the top-level ancestor

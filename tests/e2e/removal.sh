@@ -20,7 +20,7 @@ readonly server_path="C:\\$program_files\\Velloran Tests\\testserver.dll"
 
 mkdir -p "$WINEPREFIX/drive_c/$program_files/Velloran Tests"
 cp "$server_dll" "$WINEPREFIX/drive_c/$program_files/Velloran Tests/testserver.dll"
-wine regsvr32 /s "$server_path" || e2e_fail "regsvr32 could not register the test server"
+e2e_wine regsvr32 /s "$server_path" || e2e_fail "regsvr32 could not register the test server"
 e2e_key_exists "$server_class\\InprocServer32" || e2e_fail "the test server registered no class key"
 e2e_key_exists "$server_registration" || e2e_fail "the test server registered no helper object"
 # A subkey of the registration key: the program must delete the key with everything below it.

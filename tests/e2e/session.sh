@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # Sourced by the end-to-end scripts: a private X server with a window manager, a throwaway Wine
 # prefix using the X11 driver, and helpers that poll with a bound instead of sleeping.
-# e2e_begin VELLORAN_EXE PROBE_EXE VIEW sets it all up and removes it again on every exit path.
+# e2e_begin VELLORAN_EXE PROBE_EXE VIEW sets it all up and removes it again on every exit path,
+# even when CTest kills the script.
 set -euo pipefail
 
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -39,7 +40,10 @@ e2e_begin() {
   e2e_view=$3
   trap e2e_end EXIT
   trap 'exit 130' INT TERM
+  velloran_clean_stale
+  velloran_watch_leftovers
   e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/velloran-e2e.XXXXXX")
+  velloran_own "$e2e_work"
   velloran_start_x
   velloran_new_prefix x11
 }
@@ -60,14 +64,19 @@ e2e_poll() {
   done
 }
 
+# One Wine step, with a bound: a wedged one fails the test rather than running into CTest's.
+e2e_wine() {
+  timeout -k 5 60 wine "$@" </dev/null
+}
+
 # wine's own reg.exe is 32-bit once Debian's wine32 is installed: the view is always named.
 e2e_reg() {
-  wine reg "$@" "/reg:$e2e_view" 2>/dev/null | tr -d '\r'
+  e2e_wine reg "$@" "/reg:$e2e_view" 2>/dev/null | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
 
 e2e_key_exists() {
-  wine reg query "$1" "/reg:$e2e_view" >/dev/null 2>&1
+  e2e_wine reg query "$1" "/reg:$e2e_view" >/dev/null 2>&1
 }
 
 e2e_key_missing() {
@@ -76,13 +85,13 @@ e2e_key_missing() {
 
 # Reads the program's window from inside Wine (see probe/WindowProbe.cpp).
 e2e_probe() {
-  wine "$e2e_probe_exe" Velloran "$@" 2>/dev/null | tr -d '\r'
+  e2e_wine "$e2e_probe_exe" Velloran "$@" 2>/dev/null | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
 
 # EXE: starts it in the background; its standard output and errors go to the work folder.
 e2e_start() {
-  wine "$1" >"$e2e_work/program.log" 2>&1 &
+  timeout -k 5 300 wine "$1" >"$e2e_work/program.log" 2>&1 &
   e2e_pids+=($!)
   e2e_program_pid=$!
 }

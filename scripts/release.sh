@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the release into dist/: velloran-x64.exe and velloran-x86.exe (optimised, stripped,
+# linked statically, so each is one file needing only Windows' own DLLs) and their SHA256SUMS.
+# Every run builds from scratch, and no time stamp or build path goes into the files: the same
+# commit gives the same bytes, wherever it is checked out.
+# Usage: scripts/release.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELLORAN_BUILD_DIR:-$root/build}
+dist=$root/dist
+jobs=$(nproc)
+
+"$root/scripts/install-deps.sh"
+
+# ARCH MACHINE NAME: builds velloran.exe for ARCH (a toolchain in cmake/) into dist/NAME.
+release() {
+  local arch=$1 machine=$2 name=$3
+  local dir=$build/release-$arch
+  echo "== $name: configure and build"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DVELLORAN_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" --target velloran -j "$jobs" >"$dir.build.log" 2>&1 ||
+    { tail -n 60 "$dir.build.log"; return 1; }
+  cp "$dir/app/velloran.exe" "$dist/$name"
+  "$root/scripts/check-exe.sh" "$dist/$name" "$machine" $((1024 * 1024))
+}
+
+mkdir -p "$dist"
+rm -f "$dist/velloran-x64.exe" "$dist/velloran-x86.exe" "$dist/SHA256SUMS"
+release x86_64 x86-64 velloran-x64.exe
+release i686 i386 velloran-x86.exe
+(cd "$dist" && sha256sum velloran-x64.exe velloran-x86.exe >SHA256SUMS)
+echo "== $dist"
+(cd "$dist" && stat -c '%n: %s bytes' velloran-x64.exe velloran-x86.exe && cat SHA256SUMS)
