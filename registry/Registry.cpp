@@ -58,7 +58,7 @@ std::vector<char> NameBuffer(const KeyInfo& info) {
 
 bool RegistryNamesNeedDoubleLength() { return doubleLengthNames; }
 
-std::int32_t LongestNameLength(DWORD reported, bool doubled) {
+std::int32_t SaturatedCount(DWORD reported, bool doubled) {
   constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
   const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
   return static_cast<std::int32_t>(std::min(length, kMost));
@@ -135,11 +135,11 @@ bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
   const LONG status = functions_.QueryInfoKey(
       key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
       &maxValueNameLength, &maxValueLength, nullptr, &info.FileTime);
-  info.NumSubKeys = LongestNameLength(subKeys, false);
-  info.MaxSubKeyLen = LongestNameLength(maxSubKeyLength, RegistryNamesNeedDoubleLength());
-  info.NumValues = LongestNameLength(values, false);
-  info.MaxValueLen = LongestNameLength(maxValueNameLength, false);
-  info.MaxDataLen = LongestNameLength(maxValueLength, false);
+  info.NumSubKeys = SaturatedCount(subKeys, false);
+  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, RegistryNamesNeedDoubleLength());
+  info.NumValues = SaturatedCount(values, false);
+  info.MaxValueLen = SaturatedCount(maxValueNameLength, false);
+  info.MaxDataLen = SaturatedCount(maxValueLength, false);
   return status == ERROR_SUCCESS;
 }
 

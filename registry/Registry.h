@@ -90,9 +90,9 @@ class TRegistry {
 // the registry's longest-subkey-name length is doubled to size name buffers. Decided once.
 bool RegistryNamesNeedDoubleLength();
 
-// The longest-subkey-name length the registry reported, doubled when `doubled`, as a signed
-// count that never overflows.
-std::int32_t LongestNameLength(DWORD reported, bool doubled);
+// A count or length the registry reported (unsigned), doubled when `doubled`, as the signed
+// count the registry object keeps: saturated, never overflowing or negative.
+std::int32_t SaturatedCount(DWORD reported, bool doubled);
 
 // Whether a subkey name holds a backslash of its own (not the trail byte of a double-byte
 // character), so that the registry would take it for a path of several names.

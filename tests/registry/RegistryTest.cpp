@@ -362,11 +362,11 @@ TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesAndKeepsTheCurrentKeyWhenSom
 }
 
 TEST(RegistryNames, LengthsAreDoubledWithoutOverflow) {
-  EXPECT_EQ(LongestNameLength(255, false), 255);
-  EXPECT_EQ(LongestNameLength(255, true), 510);
-  EXPECT_EQ(LongestNameLength(0x7FFFFFFFu, true), 0x7FFFFFFF);
-  EXPECT_EQ(LongestNameLength(0x40000000u, true), 0x7FFFFFFF);
-  EXPECT_EQ(LongestNameLength(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
+  EXPECT_EQ(SaturatedCount(255, false), 255);
+  EXPECT_EQ(SaturatedCount(255, true), 510);
+  EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
 }
 
 TEST(RegistryNames, AreNotDoubledOffFarEastWindows) {
