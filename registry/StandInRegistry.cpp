@@ -495,3 +495,21 @@ void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
 const StandInRegistry::CallCounts& StandInRegistry::Calls() const { return state_->calls; }
 
 void StandInRegistry::ResetCalls() { state_->calls = CallCounts{}; }
+
+std::vector<StandInRegistry::TreeKey> StandInRegistry::Tree(HKEY root,
+                                                            const std::string& path) const {
+  std::vector<TreeKey> tree;
+  const std::function<void(const Key&, const std::string&)> add = [&](const Key& key,
+                                                                      const std::string& below) {
+    TreeKey entry{below, {}};
+    for (const auto& value : key.values) {
+      entry.values.push_back(TreeValue{value.first, value.second.type, value.second.data});
+    }
+    tree.push_back(std::move(entry));
+    for (const auto& subkey : key.subkeys) {
+      add(*subkey.second, below.empty() ? subkey.first : below + '\\' + subkey.first);
+    }
+  };
+  if (std::shared_ptr<Key> top = state_->SeedingKey(root, path, false)) add(*top, "");
+  return tree;
+}
