@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when some are missing.
+# Installs the Debian packages the build and the tests need, and any named as arguments, only
+# when some are missing.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   wine wine64 wine32:i386
   xvfb xauth xdotool openbox imagemagick x11-utils
 )
+packages+=("$@")  # what one script needs beyond the rest, e.g. the fuzzer's compiler
 
 missing=()
 for p in "${packages[@]}"; do

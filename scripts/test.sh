@@ -27,6 +27,10 @@ run_configuration() {
   grep -q '100% tests passed' "$dir.test.log" || status=1
   if [ "$kind" = windows ]; then velloran_drop_prefix; fi
   summaries+=("$name: $(grep -E 'tests passed|tests failed' "$dir.test.log" | tail -n 1)")
+  # What the differential test and the fuzz replay counted; CTest keeps passing tests' output
+  # only in its log.
+  while IFS= read -r line; do summaries+=("  $line"); done < <(
+    grep -hE '^(differential|fuzz replay): ' "$dir/Testing/Temporary/LastTest.log" | tr -d '\r')
   return $status
 }
 
