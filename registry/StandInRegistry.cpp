@@ -27,15 +27,27 @@ std::uintptr_t nextHandle = 0x1000;
 
 StandInRegistry* active = nullptr;
 
-char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// Wine compares names as lower-cased UTF-16. Stand-in names are ANSI text in code page 1252,
+// the one of the test prefixes: letters beyond ASCII fold too ("\xC9" is "\xE9"), and bytes
+// 0x80 to 0x9F stand for characters scattered over Unicode, which decides their order.
+unsigned Collated(char c) {
+  static const unsigned short kFrom80To9F[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0161,
+      0x2039, 0x0153, 0x008D, 0x017E, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x00FF};
+  const unsigned byte = static_cast<unsigned char>(c);
+  if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) {
+    return byte + 0x20;
+  }
+  return byte >= 0x80 && byte <= 0x9F ? kFrom80To9F[byte - 0x80] : byte;
+}
 
 // Names compare equal whatever their case, and Wine orders subkeys by their lower-cased names
-// ("A_B" before "AB", as '_' is below 'b'). Only ASCII letters are folded.
+// ("A_B" before "AB", as '_' is below 'b').
 struct NameLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return static_cast<unsigned char>(Folded(x)) < static_cast<unsigned char>(Folded(y));
-    });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Collated(x) < Collated(y); });
   }
 };
 

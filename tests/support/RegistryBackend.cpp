@@ -43,9 +43,19 @@ const char kHelperObjectKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kClassIdKey[] = "SOFTWARE\\Classes\\CLSID";  // below HKLM; HKEY_CLASSES_ROOT shows it
 
+// As the registry folds names: every letter of the ANSI code page, not only ASCII ones.
+std::wstring Folded(const std::string& name) {
+  std::wstring wide(name.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, name.data(),
+                                                           static_cast<int>(name.size()), &wide[0],
+                                                           static_cast<int>(name.size()))));
+  CharLowerBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+  return wide;
+}
+
 struct CaseInsensitiveLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return _stricmp(a.c_str(), b.c_str()) < 0;
+    return Folded(a) < Folded(b);
   }
 };
 
