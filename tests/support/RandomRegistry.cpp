@@ -43,18 +43,28 @@ std::string Guid(Choices& choices) {
 // the registry allows.
 std::string Name(Choices& choices) {
   const std::size_t length = choices.OneIn(6) ? 200 + choices.Below(56) : 1 + choices.Below(12);
+  const bool beyondAscii = choices.OneIn(8);
   std::string name;
   for (std::size_t i = 0; i < length; ++i) {
-    const char c = static_cast<char>(' ' + choices.Below(95));
+    const char c = static_cast<char>(beyondAscii && choices.OneIn(3) ? 0x80 + choices.Below(128)
+                                                                     : ' ' + choices.Below(95));
     name += c == '\\' ? '_' : c;
   }
   return name;
 }
 
+// Letters change case, in the ANSI code page of the test prefixes (1252) too.
 std::string CaseVariant(Choices& choices, std::string name) {
   for (char& c : name) {
-    if (choices.OneIn(3))
-      c = static_cast<char>(std::isupper(c) ? std::tolower(c) : std::toupper(c));
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!choices.OneIn(3)) continue;
+    if (std::isalpha(u)) {
+      c = static_cast<char>(std::isupper(u) ? std::tolower(u) : std::toupper(u));
+    } else if (u >= 0xC0 && u != 0xD7 && u != 0xF7 && u != 0xDF && u != 0xFF) {
+      c = static_cast<char>(u ^ 0x20);  // À-Þ and à-þ
+    } else if (u == 0x8A || u == 0x8C || u == 0x8E || u == 0x9A || u == 0x9C || u == 0x9E) {
+      c = static_cast<char>(u ^ 0x10);  // Š Œ Ž and š œ ž
+    }
   }
   return name;
 }
