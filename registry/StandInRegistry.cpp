@@ -2,7 +2,8 @@
 // Windows leaves a detail open, it does what Wine's registry does (the contract suite runs
 // against both), including the odd parts: an empty subkey of a predefined root yields the root
 // itself, deleted keys stay reachable through their open handles, and an out-handle is not
-// always cleared on failure.
+// always cleared on failure. Symbolic links behave as in Wine: every open follows them unless it
+// asks for REG_OPTION_OPEN_LINK on the last name, and a delete acts on what its open reached.
 #include "registry/StandInRegistry.h"
 
 #include <algorithm>
@@ -24,6 +25,10 @@ constexpr std::size_t kLongestPath = 260;
 // Handles are never reused, not even across stand-ins, so a stale handle is always refused.
 // They stay below 0x80000000, where RegCloseKey treats every value as predefined.
 std::uintptr_t nextHandle = 0x1000;
+const char kLinkValueName[] = "SymbolicLinkValue";
+// Wine followed a chain of 20 links (tried); a loop made the open fail with
+// ERROR_INVALID_PARAMETER.
+constexpr int kMostLinksFollowed = 32;
 
 StandInRegistry* active = nullptr;
 
@@ -51,6 +56,10 @@ struct NameLess {
   }
 };
 
+bool SameName(const std::string& a, const std::string& b) {
+  return !NameLess()(a, b) && !NameLess()(b, a);
+}
+
 FILETIME Now() {
   using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
   constexpr std::uint64_t k1601To1970 = 116444736000000000ULL;
@@ -64,6 +73,40 @@ FILETIME Now() {
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+// A link's target is stored as the system stores it: UTF-16 without a NUL. Seeding text is taken
+// as Latin-1, so every byte is one character.
+std::string Widened(const std::string& text) {
+  std::string wide;
+  for (char c : text) {
+    wide += c;
+    wide += '\0';
+  }
+  return wide;
+}
+
+bool Narrowed(const std::string& wide, std::string& text) {
+  if (wide.size() % 2 != 0) return false;
+  text.clear();
+  for (std::size_t i = 0; i < wide.size(); i += 2) {
+    if (wide[i + 1] != '\0') return false;
+    text += wide[i];
+  }
+  return true;
+}
+
+// The names of a path: runs of backslashes separate like one, and a trailing one is ignored.
+std::vector<std::string> PathNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
 struct Value {
   DWORD type;
   std::string data;
@@ -76,6 +119,7 @@ struct Key {
   std::map<std::string, Value, NameLess> values;
   bool deleted = false;
   bool denyFullAccess = false;
+  bool link = false;  // a symbolic link: its SymbolicLinkValue names the key it stands for
   FILETIME lastWrite = Now();
 };
 
@@ -176,45 +220,86 @@ struct StandInRegistry::State {
     return node->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
   }
 
+  // Replaces a link by the key its target names, \Registry\Machine\... or \Registry\User\...
+  LONG FollowLinks(std::shared_ptr<Key>& node, int& followed) const {
+    while (node->link) {
+      if (++followed > kMostLinksFollowed) return ERROR_INVALID_PARAMETER;
+      auto value = node->values.find(kLinkValueName);
+      std::string target;
+      if (value == node->values.end() || value->second.type != REG_LINK ||
+          !Narrowed(value->second.data, target) || target.empty() || target[0] != '\\') {
+        return ERROR_FILE_NOT_FOUND;
+      }
+      std::vector<std::string> names = PathNames(target);
+      if (names.size() < 2 || !SameName(names[0], "Registry")) return ERROR_FILE_NOT_FOUND;
+      if (SameName(names[1], "Machine")) {
+        node = localMachine;
+      } else if (SameName(names[1], "User")) {
+        node = users;
+      } else {
+        return ERROR_FILE_NOT_FOUND;
+      }
+      names.erase(names.begin(), names.begin() + 2);
+      const LONG status = Descend(node, names, false, followed);
+      if (status != ERROR_SUCCESS) return status;
+    }
+    return ERROR_SUCCESS;
+  }
+
+  // Wine follows a link met on the way, the one a relative path starts from included, and the
+  // last one unless asked to open the link itself. An empty path reaches the key it starts from.
+  LONG Descend(std::shared_ptr<Key>& node, const std::vector<std::string>& names, bool openLink,
+               int& followed) const {
+    for (const std::string& name : names) {
+      const LONG status = FollowLinks(node, followed);
+      if (status != ERROR_SUCCESS) return status;
+      auto found = node->subkeys.find(name);
+      if (found == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
+      node = found->second;
+    }
+    return names.empty() || openLink ? ERROR_SUCCESS : FollowLinks(node, followed);
+  }
+
   // The key below `base` that RegOpenKeyExA would open. No right is needed on `base` itself.
   // Runs of backslashes separate like one, and a trailing one is ignored, as in Wine.
-  LONG Walk(HKEY base, const std::string& path, std::shared_ptr<Key>& node) const {
+  LONG Walk(HKEY base, const std::string& path, std::shared_ptr<Key>& node,
+            bool openLink = false) const {
     REGSAM unused = 0;
     LONG status = Resolve(base, node, unused);
     if (status != ERROR_SUCCESS) return status;
     if (node->deleted) return ERROR_KEY_DELETED;
     if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::size_t start = 0;
-    while (start < path.size()) {
-      std::size_t end = path.find('\\', start);
-      if (end == std::string::npos) end = path.size();
-      if (end > start) {
-        auto found = node->subkeys.find(path.substr(start, end - start));
-        if (found == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
-        node = found->second;
-      }
-      start = end + 1;
-    }
-    return ERROR_SUCCESS;
+    int followed = 0;
+    return Descend(node, PathNames(path), openLink, followed);
   }
 
   // RegOpenKeyExA without the handle: what it finds and whether `access` is granted there.
-  LONG Open(HKEY base, LPCSTR subKey, REGSAM access, std::shared_ptr<Key>& node) const {
+  LONG Open(HKEY base, LPCSTR subKey, REGSAM access, std::shared_ptr<Key>& node,
+            bool openLink = false) const {
     if (base == nullptr) return ERROR_INVALID_HANDLE;
     std::string path = subKey == nullptr ? "" : subKey;
     // Windows (and Wine) accept one leading backslash below HKEY_CLASSES_ROOT only.
     if (base == HKEY_CLASSES_ROOT && !path.empty() && path[0] == '\\') path.erase(0, 1);
     if (path.size() > kLongestPath) return ERROR_MORE_DATA;
-    LONG status = Walk(base, path, node);
+    LONG status = Walk(base, path, node, openLink);
     if (status != ERROR_SUCCESS) return status;
     if (node->denyFullAccess && (access & ~KEY_READ) != 0) return ERROR_ACCESS_DENIED;
     return ERROR_SUCCESS;
   }
 
-  std::shared_ptr<Key> SeedingKey(HKEY root, const std::string& path, bool create) const {
+  // Links are followed as RegCreateKeyExA follows them, the last one only when `followLast`.
+  std::shared_ptr<Key> SeedingKey(HKEY root, const std::string& path, bool create,
+                                  bool followLast = true) const {
     std::shared_ptr<Key> node = Root(root);
     if (node == nullptr) throw std::invalid_argument("not a predefined root key");
+    int followed = 0;
+    const auto follow = [&] {
+      if (FollowLinks(node, followed) != ERROR_SUCCESS) {
+        throw std::invalid_argument("a link on \"" + path + "\" names no key");
+      }
+    };
     for (const std::string& name : SeedingNames(path)) {
+      follow();
       if (create) {
         node = Child(*node, name);
         continue;
@@ -223,6 +308,7 @@ struct StandInRegistry::State {
       if (found == node->subkeys.end()) return nullptr;
       node = found->second;
     }
+    if (followLast) follow();
     return node;
   }
 
@@ -233,7 +319,8 @@ struct StandInRegistry::State {
     MarkDeleted(*key);
   }
 
-  static LONG WINAPI OpenKeyEx(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) {
+  static LONG WINAPI OpenKeyEx(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
+                               PHKEY result) {
     State* state = Active();
     if (state != nullptr) ++state->calls.OpenKeyEx;
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
@@ -247,7 +334,8 @@ struct StandInRegistry::State {
       return ERROR_SUCCESS;
     }
     std::shared_ptr<Key> node;
-    const LONG status = state->Open(key, subKey, access, node);
+    const LONG status =
+        state->Open(key, subKey, access, node, (options & REG_OPTION_OPEN_LINK) != 0);
     // Wine fails these two before it clears the out-handle: a null base and an overlong path.
     if (key == nullptr || status == ERROR_MORE_DATA) return status;
     *result = nullptr;
@@ -400,7 +488,8 @@ struct StandInRegistry::State {
     if (state == nullptr) return ERROR_INVALID_HANDLE;
     ++state->calls.DeleteKey;
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
-    // The key is opened for deletion on its own, so the rights of `key` do not matter.
+    // The key is opened for deletion on its own, so the rights of `key` do not matter. That open
+    // follows a link named last: a link goes only through a handle to the link itself and "".
     std::shared_ptr<Key> node;
     const LONG status = state->Open(key, subKey, kDeleteRight, node);
     if (status != ERROR_SUCCESS) return status;
@@ -458,6 +547,21 @@ void StandInRegistry::SetText(HKEY root, const std::string& path, const std::str
   SetValue(root, path, name, type, text + '\0');
 }
 
+void StandInRegistry::CreateLink(HKEY root, const std::string& path, const std::string& target) {
+  std::vector<std::string> names = SeedingNames(path);
+  if (names.empty()) throw std::invalid_argument("CreateLink needs a key below the root");
+  const std::string name = names.back();
+  const std::string parentPath = path.substr(0, path.size() - name.size());
+  std::shared_ptr<Key> parent = state_->SeedingKey(
+      root, parentPath.empty() ? "" : parentPath.substr(0, parentPath.size() - 1), true);
+  if (parent->subkeys.count(name) == 1) {
+    throw std::invalid_argument("\"" + path + "\" exists already");
+  }
+  std::shared_ptr<Key> link = State::Child(*parent, name);
+  link->link = true;
+  link->values.emplace(kLinkValueName, Value{REG_LINK, Widened(target)});
+}
+
 void StandInRegistry::DeleteValue(HKEY root, const std::string& path, const std::string& name) {
   if (std::shared_ptr<Key> key = state_->SeedingKey(root, path, false)) {
     if (key->values.erase(name) == 1) key->lastWrite = Now();
@@ -477,7 +581,7 @@ bool StandInRegistry::ValueExists(HKEY root, const std::string& path,
 
 void StandInRegistry::DeleteTree(HKEY root, const std::string& path) {
   if (path.empty()) throw std::invalid_argument("DeleteTree needs a key below the root");
-  std::shared_ptr<Key> key = state_->SeedingKey(root, path, false);
+  std::shared_ptr<Key> key = state_->SeedingKey(root, path, false, false);
   if (key == nullptr) return;
   for (const Key* below = state_->classes.get(); below != nullptr; below = below->parent) {
     if (below == key.get()) {
@@ -490,7 +594,7 @@ void StandInRegistry::DeleteTree(HKEY root, const std::string& path) {
 int StandInRegistry::OpenHandleCount() const { return static_cast<int>(state_->handles.size()); }
 
 void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path) {
-  std::shared_ptr<Key> key = state_->SeedingKey(root, path, false);
+  std::shared_ptr<Key> key = state_->SeedingKey(root, path, false, false);
   if (key == nullptr) throw std::invalid_argument("no key \"" + path + "\" to deny access to");
   key->denyFullAccess = true;
 }

@@ -37,9 +37,14 @@ class StandInRegistry {
   void SetText(HKEY root, const std::string& path, const std::string& name, const std::string& text,
                DWORD type = REG_SZ);  // stores text with its terminating NUL
   void DeleteValue(HKEY root, const std::string& path, const std::string& name);
+  // A symbolic link key at `path` naming `target`, a native path such as
+  // \Registry\Machine\Software\X, stored as the link's SymbolicLinkValue (REG_LINK, UTF-16).
+  // Links on the way to `path` are followed; the link itself must not exist yet.
+  void CreateLink(HKEY root, const std::string& path, const std::string& target);
+  // Follows links, as opening the path would.
   bool KeyExists(HKEY root, const std::string& path) const;
   bool ValueExists(HKEY root, const std::string& path, const std::string& name) const;
-  void DeleteTree(HKEY root, const std::string& path);
+  void DeleteTree(HKEY root, const std::string& path);  // a link at `path` goes as a link
   int OpenHandleCount() const;
 
   // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused.

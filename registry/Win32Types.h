@@ -59,5 +59,9 @@ constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
+constexpr DWORD REG_LINK = 6;
 constexpr DWORD REG_MULTI_SZ = 7;
+
+// RegOpenKeyExA's option to open a symbolic link key itself instead of the key it names.
+constexpr DWORD REG_OPTION_OPEN_LINK = 0x0008;
 #endif

@@ -538,6 +538,111 @@ TEST_P(RegistryContract, AKeyDeletedWhileOpenStaysDeletedForItsHandles) {
   EXPECT_EQ(Reg().CloseKey(doomed), ERROR_INVALID_HANDLE) << "closed twice";
 }
 
+TEST_P(RegistryContract, OpensFollowLinksUnlessAskedForTheLinkItself) {
+  const std::string target = std::string(kMachineTestsKey) + "\\Target";
+  const std::string targetPath = std::string(kMachineTestsNativePath) + "\\Target";
+  backend->SetText(HKEY_LOCAL_MACHINE, target + "\\Sub", "v", "x");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath);
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Dangling"), targetPath + "\\Missing");
+  const std::string loop = std::string(kMachineTestsKey) + "\\Loop";
+  backend->CreateLink(HKEY_LOCAL_MACHINE, loop, std::string(kMachineTestsNativePath) + "\\Loop");
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Link\\Sub")));
+  EXPECT_THROW(backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath),
+               std::invalid_argument);
+
+  OpenedKey followed(Reg(), HKEY_CURRENT_USER, Scratch("Link"));
+  ASSERT_EQ(followed.Status(), ERROR_SUCCESS);
+  EXPECT_EQ(SubkeyNames(followed), std::vector<std::string>{"Sub"});
+
+  HKEY link = kHandleSentinel;
+  ASSERT_EQ(Reg().OpenKeyEx(HKEY_CURRENT_USER, Scratch("Link").c_str(), REG_OPTION_OPEN_LINK,
+                            KEY_ALL_ACCESS, &link),
+            ERROR_SUCCESS);
+  OpenedKey linkItself(Reg(), link, "");  // an empty path reaches the link, not its target
+  ASSERT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
+  ASSERT_EQ(linkItself.Status(), ERROR_SUCCESS);
+  DWORD subkeys = kDwordSentinel, maxSubkey = kDwordSentinel, values = kDwordSentinel,
+        maxValueName = kDwordSentinel, maxData = kDwordSentinel;
+  ASSERT_EQ(Reg().QueryInfoKey(linkItself, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr,
+                               &values, &maxValueName, &maxData, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subkeys, 0u) << "a link has no subkeys of its own";
+  EXPECT_EQ(maxSubkey, 0u);
+  EXPECT_EQ(values, 1u);
+  EXPECT_EQ(maxValueName, 17u) << "SymbolicLinkValue";
+  EXPECT_EQ(maxData, 2 * targetPath.size()) << "UTF-16 without a NUL";
+  EXPECT_EQ(SubkeyNames(linkItself), std::vector<std::string>{});
+  std::string buffer = Filled(2 * targetPath.size() + 2);
+  DWORD type = kDwordSentinel, length = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(
+      Reg().QueryValueEx(linkItself, "SymbolicLinkValue", nullptr, &type, Bytes(buffer), &length),
+      ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_LINK);
+  std::string wide;
+  for (char c : targetPath) wide += std::string{c, '\0'};
+  EXPECT_EQ(buffer.substr(0, length), wide);
+  // A path that goes on below a link follows it, also from a handle to the link itself.
+  OpenedKey below(Reg(), linkItself, "Sub");
+  EXPECT_EQ(below.Status(), ERROR_SUCCESS);
+  OpenedKey belowLink(Reg(), HKEY_CURRENT_USER, Scratch("Link\\Sub"), KEY_ALL_ACCESS);
+  EXPECT_EQ(belowLink.Status(), ERROR_SUCCESS);
+
+  struct Broken {
+    HKEY root;
+    std::string path;
+    LONG status;
+  };
+  for (const Broken& broken : {Broken{HKEY_CURRENT_USER, Scratch("Dangling"), ERROR_FILE_NOT_FOUND},
+                               Broken{HKEY_LOCAL_MACHINE, loop, ERROR_INVALID_PARAMETER}}) {
+    SCOPED_TRACE(broken.path);
+    HKEY opened = kHandleSentinel;
+    EXPECT_EQ(Reg().OpenKeyEx(broken.root, broken.path.c_str(), 0, KEY_READ, &opened),
+              broken.status);
+    EXPECT_EQ(opened, nullptr);
+    ASSERT_EQ(
+        Reg().OpenKeyEx(broken.root, broken.path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &opened),
+        ERROR_SUCCESS);
+    EXPECT_EQ(Reg().CloseKey(opened), ERROR_SUCCESS);
+  }
+}
+
+TEST_P(RegistryContract, ADeleteActsOnWhatItsOpenReached) {
+  const std::string target = std::string(kMachineTestsKey) + "\\Target";
+  const std::string targetPath = std::string(kMachineTestsNativePath) + "\\Target";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, target + "\\Sub");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, target + "\\Leaf");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath);
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("LeafLink"), targetPath + "\\Leaf");
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Inner\\Link"), targetPath);
+  OpenedKey scratch(Reg(), HKEY_CURRENT_USER, kScratch);
+  ASSERT_EQ(scratch.Status(), ERROR_SUCCESS);
+
+  // By name, the delete reaches the target: refused while it has subkeys, done once it has none.
+  EXPECT_EQ(Reg().DeleteKey(scratch, "Link"), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+  EXPECT_EQ(Reg().DeleteKey(scratch, "LeafLink"), ERROR_SUCCESS);
+  EXPECT_FALSE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Leaf")) << "the target went";
+  HKEY link = kHandleSentinel;
+  ASSERT_EQ(Reg().OpenKeyEx(scratch, "LeafLink", REG_OPTION_OPEN_LINK, KEY_READ, &link),
+            ERROR_SUCCESS)
+      << "while the link stayed";
+
+  // Through a handle to the link itself, the empty name deletes the link alone.
+  EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
+  EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
+  ASSERT_EQ(Reg().OpenKeyEx(scratch, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
+  EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(SubkeyNames(scratch), std::vector<std::string>{"Tree"});
+  EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+
+  // The backends' own tree removal takes links as links too.
+  backend->DeleteTree(HKEY_CURRENT_USER, Scratch("Tree"));
+  EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree")));
+  EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+}
+
 TEST_P(RegistryContract, CloseKeyRefusesUnknownHandles) {
   EXPECT_EQ(Reg().CloseKey(nullptr), ERROR_INVALID_HANDLE);
   EXPECT_EQ(Reg().CloseKey(reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x0BADF00C))),

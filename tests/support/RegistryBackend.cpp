@@ -13,6 +13,9 @@
 #include <set>
 #endif
 
+const char kMachineTestsKey[] = "SOFTWARE\\Velloran Tests";
+const char kMachineTestsNativePath[] = "\\Registry\\Machine\\SOFTWARE\\Velloran Tests";
+
 namespace {
 
 class StandInBackend final : public RegistryBackend {
@@ -22,6 +25,9 @@ class StandInBackend final : public RegistryBackend {
   void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                 const std::string& data) override {
     registry_.SetValue(root, path, name, type, data);
+  }
+  void CreateLink(HKEY root, const std::string& path, const std::string& target) override {
+    registry_.CreateLink(root, path, target);
   }
   bool KeyExists(HKEY root, const std::string& path) const override {
     return registry_.KeyExists(root, path);
@@ -118,18 +124,48 @@ LONG OpenPath(HKEY root, const std::vector<std::string>& names, bool create, HKE
   return ERROR_SUCCESS;
 }
 
+// Deletes the key and everything below it. Not RegDeleteTreeA: it descends into links and
+// deletes their targets' trees. Each key is opened as itself (a link as the link) and deleted
+// through its own handle; wide names, as a tree may hold names the ANSI code page cannot spell.
+LONG DeleteOpenedTree(HKEY key) {
+  for (;;) {
+    wchar_t name[256];
+    DWORD length = 256;
+    if (RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    HKEY child = nullptr;
+    LONG status = RegOpenKeyExW(key, name, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &child);
+    if (status == ERROR_SUCCESS) {
+      status = DeleteOpenedTree(child);
+      RegCloseKey(child);
+    }
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return RegDeleteKeyA(key, "");
+}
+
 // A tree may be missing: then there is nothing to remove.
-void RemoveTree(HKEY root, const std::string& path) {
+LONG RemoveTreeStatus(HKEY root, const std::string& path) {
   std::vector<std::string> names = Names(path);
   const std::string last = names.back();
   names.pop_back();
   HKEY parent = nullptr;
   LONG status = OpenPath(root, names, false, parent);
   if (status == ERROR_SUCCESS) {
-    status = RegDeleteTreeA(parent, last.c_str());
+    HKEY key = nullptr;
+    status = RegOpenKeyExA(parent, last.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
     CloseUnlessRoot(parent, root);
+    if (status == ERROR_SUCCESS) {
+      status = DeleteOpenedTree(key);
+      RegCloseKey(key);
+    }
   }
-  if (status != ERROR_FILE_NOT_FOUND) Check(status, "RegDeleteTreeA", root, path);
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+void RemoveTree(HKEY root, const std::string& path) {
+  Check(RemoveTreeStatus(root, path), "RemoveTree", root, path);
 }
 
 class SystemBackend final : public RegistryBackend {
@@ -138,16 +174,18 @@ class SystemBackend final : public RegistryBackend {
     RemoveRecordedClassKeys();
     RemoveTree(HKEY_CURRENT_USER, kTestsKey);
     RemoveTree(HKEY_LOCAL_MACHINE, kHelperObjectKey);
+    RemoveTree(HKEY_LOCAL_MACHINE, kMachineTestsKey);
   }
 
   ~SystemBackend() override {
     // Later suites in the same prefix (the program's own among them) must not see our keys.
     for (const std::string& name : classKeys_) {
-      RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kClassIdKey) + "\\" + name).c_str());
+      RemoveTreeStatus(HKEY_LOCAL_MACHINE, std::string(kClassIdKey) + "\\" + name);
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, kClassKeyRecord);
-    RegDeleteTreeA(HKEY_CURRENT_USER, kTestsKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kHelperObjectKey);
+    RemoveTreeStatus(HKEY_CURRENT_USER, kClassKeyRecord);
+    RemoveTreeStatus(HKEY_CURRENT_USER, kTestsKey);
+    RemoveTreeStatus(HKEY_LOCAL_MACHINE, kHelperObjectKey);
+    RemoveTreeStatus(HKEY_LOCAL_MACHINE, kMachineTestsKey);
   }
 
   const RegistryFunctions& Functions() const override { return SystemRegistryFunctions(); }
@@ -167,6 +205,37 @@ class SystemBackend final : public RegistryBackend {
                        static_cast<DWORD>(data.size()));
     CloseUnlessRoot(key, root);
     Check(status, "RegSetValueExA", root, path + "\\" + name);
+  }
+
+  void CreateLink(HKEY root, const std::string& path, const std::string& target) override {
+    std::vector<std::string> names = Names(path);
+    const std::string classKey = OwnedClassKey(root, path);
+    if (!classKey.empty()) Claim(classKey);
+    const std::string name = names.back();
+    names.pop_back();
+    HKEY parent = nullptr;
+    Check(OpenPath(root, names, true, parent), "RegCreateKeyExA", root, path);
+    HKEY link = nullptr;
+    DWORD disposition = 0;
+    // Wine keeps links only while its server runs unless they are volatile; ours go with the
+    // prefix anyway.
+    LONG status = RegCreateKeyExA(parent, name.c_str(), 0, nullptr,
+                                  REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, &disposition);
+    CloseUnlessRoot(parent, root);
+    if (status == ERROR_ALREADY_EXISTS ||
+        (status == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY)) {
+      if (status == ERROR_SUCCESS) RegCloseKey(link);
+      throw std::invalid_argument("\"" + path + "\" exists already");
+    }
+    Check(status, "RegCreateKeyExA(REG_OPTION_CREATE_LINK)", root, path);
+    std::wstring wide;
+    for (char c : target) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                            reinterpret_cast<const BYTE*>(wide.data()),
+                            static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    Check(status, "RegSetValueExW(SymbolicLinkValue)", root, path);
   }
 
   // As forgiving as RegOpenKeyExA: runs of backslashes and a trailing one are allowed.
@@ -203,6 +272,7 @@ class SystemBackend final : public RegistryBackend {
     }
     if (root == HKEY_CURRENT_USER && StartsWith(names, kTestsKey)) return "";
     if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kHelperObjectKey)) return "";
+    if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kMachineTestsKey)) return "";
     if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kClassIdKey) && names.size() > 3) {
       return names[3];
     }

@@ -24,7 +24,13 @@ class RegistryBackend {
                DWORD type = REG_SZ) {
     SetValue(root, path, name, type, text + '\0');
   }
+  // A symbolic link at `path` (which must not exist yet) naming `target`, a native path such as
+  // \\Registry\\Machine\\SOFTWARE\\Velloran Tests\\Target. Links on the way are followed.
+  virtual void CreateLink(HKEY root, const std::string& path, const std::string& target) = 0;
+  // Follows links, as opening the key would.
   virtual bool KeyExists(HKEY root, const std::string& path) const = 0;
+  // Removes the tree at `path`; links in it, and one at `path`, go as links, their targets kept.
+
   virtual void DeleteTree(HKEY root, const std::string& path) = 0;
 
   // The stand-in, for what only it can do (refuse access, inject faults, count calls);
@@ -33,8 +39,13 @@ class RegistryBackend {
 };
 
 // A fresh backend. The system backend first removes the trees the suites write to
-// (HKCU\Software\Velloran Tests, the helper-object key, and the test class keys), so each test
+// (HKCU\Software\Velloran Tests, HKLM\SOFTWARE\Velloran Tests, the helper-object key, and the
+// test class keys), so each test
 // starts from a clean registry even inside one shared throwaway Wine prefix.
 std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
 std::vector<BackendKind> AvailableBackends();  // StandIn natively; StandIn and System on Windows
 std::string BackendName(BackendKind kind);
+
+// Where the suites may put keys a link names, outside every tree the program reads or writes.
+extern const char kMachineTestsKey[];         // below HKEY_LOCAL_MACHINE
+extern const char kMachineTestsNativePath[];  // the same key as a link's target names it
