@@ -626,6 +626,6 @@ std::vector<StandInRegistry::TreeKey> StandInRegistry::Tree(HKEY root,
       add(*subkey.second, below.empty() ? subkey.first : below + '\\' + subkey.first);
     }
   };
-  if (std::shared_ptr<Key> top = state_->SeedingKey(root, path, false)) add(*top, "");
+  if (std::shared_ptr<Key> top = state_->SeedingKey(root, path, false, false)) add(*top, "");
   return tree;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <stdexcept>
 
 #include "catalogue/Listing.h"
 
@@ -16,7 +17,15 @@ const char kClassIds[] = "SOFTWARE\\Classes\\CLSID\\";  // below HKEY_LOCAL_MACH
 const char kTool[] = "C:\\windows\\system32\\regsvr32.exe";
 constexpr int kAnswerNo = 7;
 
-char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// As the registry folds names in code page 1252: ASCII letters, À-Þ, Š Œ Ž and Ÿ.
+char Folded(char c) {
+  const unsigned byte = static_cast<unsigned char>(c);
+  if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) {
+    return static_cast<char>(byte + 0x20);
+  }
+  if (byte == 0x8A || byte == 0x8C || byte == 0x8E) return static_cast<char>(byte + 0x10);
+  return byte == 0x9F ? static_cast<char>(0xFF) : c;
+}
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -114,9 +123,13 @@ class Generator {
   GeneratedRegistry Run() {
     backend_.CreateKey(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath);
     AddTree(kHelperObjectKeyPath);
+    AddTree(kMachineTestsKey);
+    targets_ = {kHelperObjectKeyPath, kMachineTestsKey, std::string(kMachineTestsKey) + "\\none"};
+    for (unsigned count = choices_.Below(3); count > 0; --count) AddLinkTarget();
     for (unsigned count = choices_.Below(8); count > 0; --count) AddRegistration();
-    if (denyAccess_ && choices_.OneIn(8))
+    if (denyAccess_ && choices_.OneIn(8)) {
       backend_.StandIn()->DenyFullAccess(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath);
+    }
     return std::move(registry_);
   }
 
@@ -128,15 +141,48 @@ class Generator {
     registry_.trees.push_back(path);
   }
 
+  // Whether writing to the path would write through a link, to the link's target.
+  bool ThroughLink(const std::string& path) const {
+    for (const std::string& link : links_) {
+      if (IsWithin(path, link)) return true;
+    }
+    return false;
+  }
+
+  // A key that links may name, outside the trees the program reads: a class key's look-alike.
+  void AddLinkTarget() {
+    const std::string target = std::string(kMachineTestsKey) + "\\" + Name(choices_);
+    Default(HKEY_LOCAL_MACHINE, target);
+    if (!choices_.OneIn(3)) Default(HKEY_LOCAL_MACHINE, target + "\\InprocServer32");
+    targets_.push_back(target);
+  }
+
+  // A link to one of the keys made so far, another link, a missing key or, rarely, itself.
+  bool AddLink(HKEY root, const std::string& path) {
+    const std::string machinePath = root == HKEY_CLASSES_ROOT ? "SOFTWARE\\Classes\\" + path : path;
+    const std::string target =
+        choices_.OneIn(16) ? machinePath
+                           : targets_[choices_.Below(static_cast<unsigned>(targets_.size()))];
+    try {
+      backend_.CreateLink(root, path, "\\Registry\\Machine\\" + target);
+    } catch (const std::invalid_argument&) {
+      return false;  // a key of that name is there already
+    }
+    links_.push_back(machinePath);
+    targets_.push_back(machinePath);
+    return true;
+  }
+
   std::string RegistrationName() {
     if (!names_.empty() && choices_.OneIn(8)) {
       return CaseVariant(choices_, names_[choices_.Below(static_cast<unsigned>(names_.size()))]);
     }
     std::string name = Guid(choices_);
-    if (choices_.OneIn(4))
+    if (choices_.OneIn(4)) {
       name = Name(choices_);
-    else if (choices_.OneIn(8))
+    } else if (choices_.OneIn(8)) {
       name = name.substr(1, name.size() - 2);  // without its braces
+    }
     names_.push_back(name);
     return name;
   }
@@ -161,12 +207,14 @@ class Generator {
     }
   }
 
-  // Subkeys below a registration key: a few levels, now and then one long chain.
+  // Subkeys below a registration key: a few levels, links among them, now and then one long
+  // chain.
   void Subtree(const std::string& path, int depth) {
     if (depth > 0 && choices_.OneIn(16)) {
       std::string chain = path;
       for (unsigned level = 20 + choices_.Below(40); level > 0; --level) {
         chain += "\\" + (choices_.OneIn(8) ? Name(choices_) : std::string("d"));
+        if (ThroughLink(chain)) return;
         backend_.CreateKey(HKEY_LOCAL_MACHINE, chain);
       }
       Values(HKEY_LOCAL_MACHINE, chain);
@@ -175,6 +223,11 @@ class Generator {
     }
     for (unsigned count = depth > 2 ? 0 : choices_.Below(3); count > 0; --count) {
       const std::string subkey = path + "\\" + Name(choices_);
+      if (ThroughLink(subkey)) continue;
+      if (choices_.OneIn(4)) {
+        AddLink(HKEY_LOCAL_MACHINE, subkey);
+        continue;
+      }
       backend_.CreateKey(HKEY_LOCAL_MACHINE, subkey);
       Values(HKEY_LOCAL_MACHINE, subkey);
       Subtree(subkey, depth + 1);
@@ -185,16 +238,24 @@ class Generator {
   void AddRegistration() {
     const std::string name = RegistrationName();
     const std::string key = std::string(kHelperObjectKeyPath) + "\\" + name;
+    // Nothing is written through a link: that would write to its target.
+    if (ThroughLink(key) || (choices_.OneIn(10) && AddLink(HKEY_LOCAL_MACHINE, key))) return;
     backend_.CreateKey(HKEY_LOCAL_MACHINE, key);
+    targets_.push_back(key);
     Values(HKEY_LOCAL_MACHINE, key);
     if (choices_.OneIn(2)) Subtree(key, 0);
     MaybeDeny(HKEY_LOCAL_MACHINE, key);
     if (choices_.OneIn(6)) return;  // no class key
 
-    // The class key is found whatever the case of its name.
+    // The class key is found whatever the case of its name; the listing follows a link.
     const std::string classKey = "CLSID\\" + CaseVariant(choices_, name);
     AddTree(kClassIds + classKey.substr(6));
+    if (ThroughLink("SOFTWARE\\Classes\\" + classKey) ||
+        (choices_.OneIn(6) && AddLink(HKEY_CLASSES_ROOT, classKey))) {
+      return;
+    }
     Default(HKEY_CLASSES_ROOT, classKey);
+    targets_.push_back("SOFTWARE\\Classes\\" + classKey);
     MaybeDeny(HKEY_CLASSES_ROOT, classKey);
     if (choices_.OneIn(5)) return;  // no server key
     Default(HKEY_CLASSES_ROOT, classKey + "\\" + CaseVariant(choices_, "InprocServer32"));
@@ -204,6 +265,8 @@ class Generator {
   RegistryBackend& backend_;
   const bool denyAccess_;
   std::vector<std::string> names_;
+  std::vector<std::string> targets_;  // below HKEY_LOCAL_MACHINE
+  std::vector<std::string> links_;    // below HKEY_LOCAL_MACHINE
   GeneratedRegistry registry_;
 };
 
