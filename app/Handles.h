@@ -1,41 +1,11 @@
 #pragma once
-// Move-only owners for the Win32 handles the shell creates: each closes its handle with the one
-// function that frees that kind. Windows themselves are owned by their TWindowTarget, because
-// the window procedure needs a stable object address.
+// Move-only owners for the Win32 handles the shell creates (UniqueHandle, from the bottom layer):
+// each closes its handle with the one function that frees that kind. Windows themselves are owned
+// by their TWindowTarget, because the window procedure needs a stable object address.
 
 #include <windows.h>
 
-#include <utility>
-
-template <class Traits>
-class UniqueHandle {
- public:
-  using Handle = typename Traits::Handle;
-
-  UniqueHandle() = default;
-  explicit UniqueHandle(Handle handle) : handle_(handle) {}
-  ~UniqueHandle() { Reset(); }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      handle_ = std::exchange(other.handle_, Handle{});
-    }
-    return *this;
-  }
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != Handle{}; }
-  void Reset() {
-    if (handle_ != Handle{}) Traits::Close(handle_);
-    handle_ = Handle{};
-  }
-
- private:
-  Handle handle_{};
-};
+#include "registry/UniqueHandle.h"
 
 struct MenuTraits {
   using Handle = HMENU;

@@ -1,16 +1,54 @@
 #include "catalogue/Removal.h"
 
+#include <algorithm>
+#include <map>
+
 #include "catalogue/Listing.h"
 
 namespace {
 
+std::string Folded(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return name;
+}
+
+// How many subkeys of the helper-object key enumerate as each name, compared as the registry
+// compares an ASCII name.
+using NameCounts = std::map<std::string, int>;
+
+NameCounts CountListedNames(TRegistry& registry) {
+  TStringList names;
+  registry.ListSubkeyNames(names);
+  NameCounts counts;
+  for (int i = 0; i < names.Count(); ++i) ++counts[Folded(names[i])];
+  return counts;
+}
+
+// The 8-bit enumeration spells a character the ANSI code page lacks as '?' or as a look-alike
+// (a dotless i as 'i', a full-width backslash as a backslash), so a listed name may open another
+// key than the one it was listed from, or none. Only a printable ASCII name without a backslash
+// is compared here as the registry compares it (Wine folds no other character onto ASCII).
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && std::all_of(name.begin(), name.end(),
+                                      [](char c) { return c >= 0x20 && c <= 0x7E && c != '\\'; });
+}
+
 void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
-                        const StartProcessOperation& startProcess,
+                        const NameCounts& listed, const StartProcessOperation& startProcess,
                         const std::string& registrationToolPath) {
   const int subItems = rows.SubItemCount(row);
   const std::string guid = subItems > 0 ? rows.SubItem(row, 0) : std::string();
-  // An empty name would make the registry delete the helper-object key itself.
-  if (guid.empty()) return;
+  // An empty name would make the registry delete the helper-object key itself, and one with a
+  // backslash a key further down; a name the registry may read otherwise than it was listed could
+  // reach another registration. Such a row stays, and its registration is left alone.
+  if (!IsPlainName(guid)) return;
+  const auto found = listed.find(Folded(guid));
+  const int sharing = found == listed.end() ? 0 : found->second;
+  // Two keys listed alike: which one the name opens is the registry's choice, not the user's.
+  // One listed that the name no longer reaches: its name was spelled lossily, so it is not gone.
+  if (sharing > 1 || (sharing == 1 && !registry.KeyExists(guid))) return;
 
   // Without a server key there is nothing to unregister. A double quote is never part of a
   // Windows file name; in registry data it would add arguments to the tool's command line.
@@ -38,10 +76,11 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
   if (rows.SelectedCount() > 0 && registry.EnterKey(kHelperObjectKeyPath) &&
       confirm("Are you sure?", "please confirm", kConfirmStyle) == kAnswerYes) {
+    const NameCounts listed = CountListedNames(registry);
     // Last to first, so deleting a row never shifts the rows still to visit.
     for (int row = rows.Count() - 1; row >= 0; --row) {
       if (rows.Selected(row)) {
-        RemoveRegistration(registry, rows, row, startProcess, registrationToolPath);
+        RemoveRegistration(registry, rows, row, listed, startProcess, registrationToolPath);
       }
     }
   }

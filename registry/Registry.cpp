@@ -1,6 +1,8 @@
 #include "registry/Registry.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #ifdef _WIN32
@@ -43,9 +45,37 @@ bool DecideDoubleLengthNames() {
 
 const bool doubleLengthNames = DecideDoubleLengthNames();
 
+// No subkey name is longer than 255 UTF-16 characters, which no ANSI code page spells in more
+// than 765 bytes; a longer claim only makes the enumeration report ERROR_MORE_DATA for it.
+constexpr std::int32_t kLongestNameBytes = 1024;
+
+std::vector<char> NameBuffer(const KeyInfo& info) {
+  return std::vector<char>(
+      static_cast<std::size_t>(std::min(info.MaxSubKeyLen, kLongestNameBytes)) + 1);
+}
+
 }  // namespace
 
 bool RegistryNamesNeedDoubleLength() { return doubleLengthNames; }
+
+std::int32_t LongestNameLength(DWORD reported, bool doubled) {
+  constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
+  const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
+  return static_cast<std::int32_t>(std::min(length, kMost));
+}
+
+bool ActsAsPath(const std::string& name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+#ifdef _WIN32
+    if (IsDBCSLeadByte(static_cast<BYTE>(name[i])) && i + 1 < name.size()) {
+      ++i;  // the trail byte may be 0x5C without being a backslash
+      continue;
+    }
+#endif
+    if (name[i] == '\\') return true;
+  }
+  return false;
+}
 
 TRegistry::TRegistry() : TRegistry(SystemRegistryFunctions()) {}
 
@@ -97,18 +127,19 @@ HKEY TRegistry::OpenKeyHandle(const std::string& path) {
   return opened;
 }
 
-bool TRegistry::QueryKeyInfo(KeyInfo& info) {
+bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_, info); }
+
+bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
   info = KeyInfo{};
   DWORD subKeys = 0, maxSubKeyLength = 0, values = 0, maxValueNameLength = 0, maxValueLength = 0;
   const LONG status = functions_.QueryInfoKey(
-      currentKey_, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
+      key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
       &maxValueNameLength, &maxValueLength, nullptr, &info.FileTime);
-  info.NumSubKeys = static_cast<std::int32_t>(subKeys);
-  info.MaxSubKeyLen = static_cast<std::int32_t>(maxSubKeyLength);
-  info.NumValues = static_cast<std::int32_t>(values);
-  info.MaxValueLen = static_cast<std::int32_t>(maxValueNameLength);
-  info.MaxDataLen = static_cast<std::int32_t>(maxValueLength);
-  if (RegistryNamesNeedDoubleLength()) info.MaxSubKeyLen *= 2;
+  info.NumSubKeys = LongestNameLength(subKeys, false);
+  info.MaxSubKeyLen = LongestNameLength(maxSubKeyLength, RegistryNamesNeedDoubleLength());
+  info.NumValues = LongestNameLength(values, false);
+  info.MaxValueLen = LongestNameLength(maxValueNameLength, false);
+  info.MaxDataLen = LongestNameLength(maxValueLength, false);
   return status == ERROR_SUCCESS;
 }
 
@@ -116,9 +147,9 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
   list.Clear();
   KeyInfo info;
   if (!QueryKeyInfo(info)) return;
-  std::vector<char> name(static_cast<size_t>(info.MaxSubKeyLen) + 1);
+  std::vector<char> name = NameBuffer(info);
   for (std::int32_t index = 0; index < info.NumSubKeys; ++index) {
-    DWORD length = static_cast<DWORD>(info.MaxSubKeyLen) + 1;
+    DWORD length = static_cast<DWORD>(name.size());
     // A failed call leaves the buffer stale or empty; an empty name would later address the
     // helper-object key itself, so nothing is added for that index.
     if (functions_.EnumKeyEx(currentKey_, static_cast<DWORD>(index), name.data(), &length, nullptr,
@@ -170,39 +201,64 @@ std::string TRegistry::ReadText(const std::string& name) {
 bool TRegistry::RemoveKeyTree(const std::string& path) {
   const bool relative = IsRelative(path);
   const std::string subKey = WithoutLeadingBackslash(path);
-  // To the registry an empty name means the base key itself: deleting "" would take the
-  // current key, or a whole root's subtree, with everything below it.
-  if (subKey.empty()) return false;
-  const HKEY remembered = currentKey_;
-  const HKEY key = OpenKeyHandle(path);
-  if (key != nullptr) {
-    currentKey_ = key;
-    KeyInfo info;
-    if (QueryKeyInfo(info)) {
-      std::vector<char> name(static_cast<size_t>(info.MaxSubKeyLen) + 1);
-      // Last to first, so deleting a subkey never shifts the indices still to come.
-      for (std::int32_t index = info.NumSubKeys - 1; index >= 0; --index) {
-        DWORD length = static_cast<DWORD>(info.MaxSubKeyLen) + 1;
-        if (functions_.EnumKeyEx(key, static_cast<DWORD>(index), name.data(), &length, nullptr,
-                                 nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-          RemoveKeyTree(std::string(name.data()));
-        }
-      }
+  // To the registry a path of nothing but backslashes names the base key itself: deleting it
+  // would take the current key, or a whole root's subtree, with everything below it.
+  if (subKey.find_first_not_of('\\') == std::string::npos) return false;
+
+  // Depth first without recursion, so that no depth of tree can exhaust the stack: one level per
+  // key on the way down, each owning its handle, so that every handle is closed on every path.
+  struct Level {
+    RegistryKey key;
+    std::int32_t nextIndex;  // enumerated last to first, so deleting never shifts the rest
+    std::vector<char> name;
+  };
+  std::vector<Level> levels;
+  // REG_OPTION_OPEN_LINK: a link is opened as itself, which has no subkeys, so the walk never
+  // reaches its target.
+  const auto enter = [&](HKEY base, const char* name) {
+    HKEY opened = nullptr;
+    if (functions_.OpenKeyEx(base, name, REG_OPTION_OPEN_LINK, access_, &opened) != ERROR_SUCCESS) {
+      return false;
     }
-    currentKey_ = remembered;
-    functions_.CloseKey(key);
+    RegistryKey key(opened, RegistryKeyTraits{&functions_});
+    KeyInfo info;
+    const bool known = QueryKeyInfoOf(opened, info);
+    levels.push_back(Level{std::move(key), known ? info.NumSubKeys - 1 : -1, NameBuffer(info)});
+    return true;
+  };
+  if (!enter(BaseFor(relative), subKey.c_str())) return false;
+
+  LONG status = ERROR_SUCCESS;
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.nextIndex >= 0) {
+      const DWORD index = static_cast<DWORD>(level.nextIndex--);
+      DWORD length = static_cast<DWORD>(level.name.size());
+      // A subkey whose enumeration fails, or whose name would act as a path (a name the ANSI
+      // code page spells with a backslash), is left; so is the key above it, then.
+      if (functions_.EnumKeyEx(level.key.Get(), index, level.name.data(), &length, nullptr, nullptr,
+                               nullptr, nullptr) == ERROR_SUCCESS) {
+        const std::string name(level.name.data());
+        if (!name.empty() && !ActsAsPath(name)) enter(level.key.Get(), name.c_str());
+      }
+      continue;
+    }
+    // Through its own handle: deleting by name from the parent would open the name again and
+    // follow a link to its target. NT refuses a key that still has subkeys, hence depth first.
+    status = functions_.DeleteKey(level.key.Get(), "");
+    levels.pop_back();
   }
-  // NT refuses to delete a key that still has subkeys, hence the depth-first walk above.
-  return functions_.DeleteKey(BaseFor(relative), subKey.c_str()) == ERROR_SUCCESS;
+  return status == ERROR_SUCCESS;
 }
 
 bool TRegistry::KeyExists(const std::string& path) {
   const bool relative = IsRelative(path);
   const std::string subKey = WithoutLeadingBackslash(path);
   HKEY key = nullptr;
-  const LONG status =
-      functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, KEY_QUERY_VALUE, &key);
+  const LONG status = functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), REG_OPTION_OPEN_LINK,
+                                           KEY_QUERY_VALUE, &key);
   if (status == ERROR_SUCCESS) functions_.CloseKey(key);
-  // Anything but "not found" (a key the user may not open, say) counts as still there.
-  return status != ERROR_FILE_NOT_FOUND;
+  // Anything but "not found" (a key the user may not open, say) counts as still there; below a
+  // deleted key nothing is.
+  return status != ERROR_FILE_NOT_FOUND && status != ERROR_KEY_DELETED;
 }

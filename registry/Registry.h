@@ -8,6 +8,7 @@
 #include "registry/Exception.h"
 #include "registry/RegistryFunctions.h"
 #include "registry/StringList.h"
+#include "registry/UniqueHandle.h"
 
 class ERegistryException : public Exception {
  public:
@@ -34,6 +35,14 @@ struct ValueRead {
   std::int32_t Size = 0;
 };
 
+// A key handle closed through the registry functions it was opened with.
+struct RegistryKeyTraits {
+  using Handle = HKEY;
+  const RegistryFunctions* Functions = nullptr;
+  void Close(HKEY key) const { Functions->CloseKey(key); }
+};
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
+
 class TRegistry {
  public:
   TRegistry();  // the platform's registry
@@ -52,8 +61,13 @@ class TRegistry {
   int ValueSize(const std::string& name);
   ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
+  // Deletes the key and everything below it, and nothing else: each key is opened as itself and
+  // deleted through its own handle, so a symbolic link goes as a link and its target is never
+  // touched. A path naming the base key itself, or a subkey name that would act as a path, is
+  // refused and the key left. True when the key itself was deleted.
   bool RemoveKeyTree(const std::string& path);
-  // Whether the key is there at all, also when it cannot be opened with full access.
+  // Whether the key is there at all, also when it cannot be opened: a key that refuses every
+  // access, or a link whose target is missing, is there.
   bool KeyExists(const std::string& path);
 
   HKEY CurrentKey() const { return currentKey_; }
@@ -63,6 +77,7 @@ class TRegistry {
 
  private:
   HKEY BaseFor(bool relative) const;
+  bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
 
   HKEY currentKey_ = nullptr;
   HKEY rootKey_ = nullptr;
@@ -74,3 +89,11 @@ class TRegistry {
 // Whether the machine's ANSI code page is a double-byte one on an NT platform, in which case
 // the registry's longest-subkey-name length is doubled to size name buffers. Decided once.
 bool RegistryNamesNeedDoubleLength();
+
+// The longest-subkey-name length the registry reported, doubled when `doubled`, as a signed
+// count that never overflows.
+std::int32_t LongestNameLength(DWORD reported, bool doubled);
+
+// Whether a subkey name holds a backslash of its own (not the trail byte of a double-byte
+// character), so that the registry would take it for a path of several names.
+bool ActsAsPath(const std::string& name);

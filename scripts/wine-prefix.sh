@@ -11,6 +11,8 @@ velloran_new_prefix() {
     # Wine's null display driver: windows, message boxes and hooks work without any X server.
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
   fi
+  # The mark the Windows test executables need before they touch the registry.
+  wine reg add 'HKCU\Software\Velloran Test Prefix' /v Throwaway /d yes /f >/dev/null 2>&1
   wineserver -w
   # Started here, not inside a test: a wineserver started by a test would hold CTest's pipes.
   wineserver -p

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "catalogue/Listing.h"
 #include "catalogue/Removal.h"
 #include "tests/catalogue/CatalogueTest.h"
@@ -166,15 +170,17 @@ TEST_P(Removal, RemovesARegistrationWithoutServerKeyWithoutStartingTheTool) {
   ExpectLeftWithNoKeyOpen();
 }
 
-TEST_P(Removal, LeavesTheRegistryAloneForARowWithoutGuid) {
+TEST_P(Removal, LeavesTheRegistryAloneForARowWithoutAGuidOrWithAPathForOne) {
+  backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3) + "\\Settings");
   rows.rows[0].SubItems.clear();  // a row the listing left unfinished
   rows.rows[1].SubItems[0] = "";
-  Select(0);
-  Select(1);
+  rows.rows[2].SubItems[0] = kGuid3 + "\\Settings";
+  for (const char* path : {"\\", "\\\\"}) rows.rows.push_back(MemoryRow{"", {path, "C:\\p.dll"}});
+  for (int row = 0; row < rows.Count(); ++row) Select(row);
   Remove();
   EXPECT_TRUE(commands.empty()) << "nothing to unregister without a registration";
-  EXPECT_EQ(rows.Count(), 3) << "the rows stay";
-  for (const std::string& guid : {kGuid1, kGuid2, kGuid3}) {
+  EXPECT_EQ(rows.Count(), 5) << "the rows stay";
+  for (const std::string& guid : {kGuid1, kGuid2, kGuid3 + "\\Settings"}) {
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(guid))) << guid;
   }
   ExpectLeftWithNoKeyOpen();
@@ -186,6 +192,69 @@ TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGone) {
   Remove();
   EXPECT_EQ(commands.size(), 1u);
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+}
+
+TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
+  const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
+  const std::string vendorPath = std::string(kMachineTestsNativePath) + "\\Vendor";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Leaf");
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1) + "\\Settings",
+                      vendorPath + "\\Settings");
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\Leaf",
+                      vendorPath + "\\Leaf");
+  backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3), vendorPath);
+  for (int row = 0; row < 3; ++row) Select(row);
+  Remove();
+
+  EXPECT_EQ(rows.Count(), 0);
+  ASSERT_TRUE(registry->EnterKey(kHelperObjectKeyPath));
+  TStringList left;
+  registry->ListSubkeyNames(left);
+  EXPECT_EQ(left.Count(), 0) << "first left: " << (left.Count() > 0 ? left[0] : "");
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep"));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Leaf"));
+}
+
+TEST_P(Removal, LeavesARegistrationWhoseListedNameMayOpenAnotherKeyOrNone) {
+#ifdef _WIN32
+  if (backend->StandIn() != nullptr) GTEST_SKIP() << "needs the system's ANSI spelling of names";
+  // In code page 1252 a dotless i is listed as 'i', so its name opens the plain "...I}" key; an a
+  // with a macron is listed as 'a', whose name opens nothing.
+  const std::string stem = "{40000000-0000-4000-8000-00000000B00";
+  const std::wstring wideStem =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+      L"Browser Helper Objects\\{40000000-0000-4000-8000-00000000B00";
+  CreateWideKey(HKEY_LOCAL_MACHINE, wideStem + L"\x0131}");
+  CreateWideKey(HKEY_LOCAL_MACHINE, wideStem + L"\x0101}");
+  AddHelperObject(stem + "I}", "Plain", "C:\\x\\plain.dll");
+  backend->SetText(HKEY_CLASSES_ROOT, ClassKey(stem + "a}"), "", "Macron");
+  rows.rows.clear();
+  ListRegistrations(*registry, rows);
+  std::vector<std::string> odd;
+  for (int row = 0; row < rows.Count(); ++row) {
+    if (rows.rows[row].SubItems[0].compare(0, stem.size(), stem) == 0) {
+      odd.push_back(rows.rows[row].SubItems[0]);
+      Select(row);
+    }
+  }
+  const std::vector<std::string> listedAs{stem + "I}", stem + "a}", stem + "i}"};
+  ASSERT_EQ(odd, listedAs) << "as tried under Wine";
+  Remove();
+
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(rows.Count(), 6) << "every row stays";
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(stem + "I}")));
+  for (const wchar_t* last : {L"\x0131}", L"\x0101}"}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (wideStem + last).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+#else
+  GTEST_SKIP() << "needs the system's ANSI spelling of names";
+#endif
 }
 
 TEST_P(Removal, KeepsTheRowOfARegistrationThatCouldNotBeDeleted) {

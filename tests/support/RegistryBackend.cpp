@@ -348,6 +348,15 @@ std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind) {
   throw std::invalid_argument("no such registry here: " + BackendName(kind));
 }
 
+#ifdef _WIN32
+void CreateWideKey(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  Check(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        "RegCreateKeyExW", root, "(wide path)");
+  RegCloseKey(key);
+}
+#endif
+
 std::vector<BackendKind> AvailableBackends() {
 #ifdef _WIN32
   return {BackendKind::StandIn, BackendKind::System};

@@ -46,6 +46,12 @@ std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
 std::vector<BackendKind> AvailableBackends();  // StandIn natively; StandIn and System on Windows
 std::string BackendName(BackendKind kind);
 
+#ifdef _WIN32
+// A key of the system registry whose wide name may hold characters the ANSI code page lacks,
+// which the 8-bit enumeration spells lossily. Only below the trees the suites own.
+void CreateWideKey(HKEY root, const std::wstring& path);
+#endif
+
 // Where the suites may put keys a link names, outside every tree the program reads or writes.
 extern const char kMachineTestsKey[];         // below HKEY_LOCAL_MACHINE
 extern const char kMachineTestsNativePath[];  // the same key as a link's target names it
