@@ -229,8 +229,11 @@ class SystemBackend final : public RegistryBackend {
       throw std::invalid_argument("\"" + path + "\" exists already");
     }
     Check(status, "RegCreateKeyExA(REG_OPTION_CREATE_LINK)", root, path);
-    std::wstring wide;
-    for (char c : target) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    // In the ANSI code page, as the names the target's keys were created with.
+    std::wstring wide(target.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, target.data(), static_cast<int>(target.size()), &wide[0],
+                            static_cast<int>(target.size()))));
     status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
                             reinterpret_cast<const BYTE*>(wide.data()),
                             static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
