@@ -104,7 +104,7 @@ std::string Text(Choices& choices) {
 
 DWORD Type(Choices& choices) {
   // Mostly text, so that most listings run to their end; REG_NONE to REG_QWORD otherwise.
-  if (!choices.OneIn(4)) return choices.OneIn(3) ? REG_EXPAND_SZ : REG_SZ;
+  if (!choices.OneIn(12)) return choices.OneIn(3) ? REG_EXPAND_SZ : REG_SZ;
   return choices.Below(12);
 }
 
