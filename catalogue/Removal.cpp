@@ -14,16 +14,26 @@ std::string Folded(std::string name) {
   return name;
 }
 
-// How many subkeys of the helper-object key enumerate as each name, compared as the registry
-// compares an ASCII name.
+// How many subkeys of the helper-object key (the current key) enumerate as each name, compared
+// as the registry compares an ASCII name. False when some subkey could not be enumerated: the
+// one missing might spell a name twice.
 using NameCounts = std::map<std::string, int>;
 
-NameCounts CountListedNames(TRegistry& registry) {
+bool CountListedNames(TRegistry& registry, NameCounts& counts) {
   TStringList names;
   registry.ListSubkeyNames(names);
-  NameCounts counts;
+  KeyInfo info;
+  if (!registry.QueryKeyInfo(info) || names.Count() != info.NumSubKeys) return false;
   for (int i = 0; i < names.Count(); ++i) ++counts[Folded(names[i])];
-  return counts;
+  return true;
+}
+
+// Whether a key the name no longer reaches may still be listed under it. Below a deleted
+// helper-object key nothing is; where the enumeration fails, it may be.
+bool MayStillBeListed(TRegistry& registry, const std::string& name) {
+  if (!registry.KeyExists("")) return false;
+  NameCounts counts;
+  return !CountListedNames(registry, counts) || counts.count(Folded(name)) == 1;
 }
 
 // The 8-bit enumeration spells a character the ANSI code page lacks as '?' or as a look-alike
@@ -47,8 +57,10 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
   const auto found = listed.find(Folded(guid));
   const int sharing = found == listed.end() ? 0 : found->second;
   // Two keys listed alike: which one the name opens is the registry's choice, not the user's.
-  // One listed that the name no longer reaches: its name was spelled lossily, so it is not gone.
-  if (sharing > 1 || (sharing == 1 && !registry.KeyExists(guid))) return;
+  if (sharing > 1) return;
+  // One still listed that the name does not reach: its name was spelled lossily, and it is not
+  // gone. (One that went since, with the helper-object key perhaps, is no longer listed.)
+  if (!registry.KeyExists(guid) && MayStillBeListed(registry, guid)) return;
 
   // Without a server key there is nothing to unregister. A double quote is never part of a
   // Windows file name; in registry data it would add arguments to the tool's command line.
@@ -76,9 +88,10 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
   if (rows.SelectedCount() > 0 && registry.EnterKey(kHelperObjectKeyPath) &&
       confirm("Are you sure?", "please confirm", kConfirmStyle) == kAnswerYes) {
-    const NameCounts listed = CountListedNames(registry);
+    NameCounts listed;
+    const bool complete = CountListedNames(registry, listed);
     // Last to first, so deleting a row never shifts the rows still to visit.
-    for (int row = rows.Count() - 1; row >= 0; --row) {
+    for (int row = rows.Count() - 1; complete && row >= 0; --row) {
       if (rows.Selected(row)) {
         RemoveRegistration(registry, rows, row, listed, startProcess, registrationToolPath);
       }

@@ -129,6 +129,7 @@ struct Key {
   std::map<std::string, Value, NameLess> values;
   bool deleted = false;
   bool denyFullAccess = false;
+  bool denyReading = false;
   bool link = false;  // a symbolic link: its SymbolicLinkValue names the key it stands for
   FILETIME lastWrite = Now();
 };
@@ -179,6 +180,7 @@ struct StandInRegistry::State {
   CallCounts calls;
   std::vector<EnumFault> enumFaults;
   std::function<void()> afterSizeQuery;
+  bool scribble = false;
 
   State() { classes = Child(*Child(*localMachine, "SOFTWARE"), "Classes"); }
 
@@ -293,7 +295,9 @@ struct StandInRegistry::State {
     if (path.size() > kLongestPath) return ERROR_MORE_DATA;
     LONG status = Walk(base, path, node, openLink);
     if (status != ERROR_SUCCESS) return status;
-    if (node->denyFullAccess && (access & ~KEY_READ) != 0) return ERROR_ACCESS_DENIED;
+    if (node->denyReading || (node->denyFullAccess && (access & ~KEY_READ) != 0)) {
+      return ERROR_ACCESS_DENIED;
+    }
     return ERROR_SUCCESS;
   }
 
@@ -460,6 +464,9 @@ struct StandInRegistry::State {
     LONG result = ERROR_SUCCESS;
     if (data != nullptr && size > *dataLength) {
       result = ERROR_MORE_DATA;  // the buffer is left alone
+    } else if (data != nullptr && scribble) {
+      std::memcpy(data, value.data.data(), size);
+      std::memset(data + size, 'Z', *dataLength - size);
     } else if (data != nullptr) {
       std::memcpy(data, value.data.data(), size);
       // Like NT, text stored without its NUL gets one when the buffer has room for it; the
@@ -603,16 +610,19 @@ void StandInRegistry::DeleteTree(HKEY root, const std::string& path) {
 
 int StandInRegistry::OpenHandleCount() const { return static_cast<int>(state_->handles.size()); }
 
-void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path) {
+void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path, bool evenReading) {
   std::shared_ptr<Key> key = state_->SeedingKey(root, path, false, false);
   if (key == nullptr) throw std::invalid_argument("no key \"" + path + "\" to deny access to");
   key->denyFullAccess = true;
+  key->denyReading = evenReading;
 }
 
 void StandInRegistry::FailEnumCall(int nthFromNow, LONG status) {
   if (nthFromNow < 1) throw std::invalid_argument("FailEnumCall counts from 1, the next call");
   state_->enumFaults.push_back(State::EnumFault{nthFromNow, status});
 }
+
+void StandInRegistry::ScribbleBeyondReads() { state_->scribble = true; }
 
 void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
   state_->afterSizeQuery = std::move(action);

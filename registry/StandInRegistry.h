@@ -47,13 +47,17 @@ class StandInRegistry {
   void DeleteTree(HKEY root, const std::string& path);  // a link at `path` goes as a link
   int OpenHandleCount() const;
 
-  // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused.
-  void DenyFullAccess(HKEY root, const std::string& path);
+  // Stands for a user without rights: opening the key with KEY_ALL_ACCESS is refused; with
+  // `evenReading`, every open of it is.
+  void DenyFullAccess(HKEY root, const std::string& path, bool evenReading = false);
 
   // Fault injection and call counting.
   void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
   // Runs once, right after the next RegQueryValueExA call that asked for the size only.
   void AfterNextSizeQuery(std::function<void()> action);
+  // From now on a read leaves the bytes after the data undefined, as the registry may (Windows'
+  // ANSI functions use the caller's buffer as scratch): no NUL is added, filler is written.
+  void ScribbleBeyondReads();
   const CallCounts& Calls() const;
   void ResetCalls();
 

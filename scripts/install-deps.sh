@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev googletest libboost-dev
+  cmake make g++ valgrind libgtest-dev libgmock-dev libbenchmark-dev googletest libboost-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 wine32:i386
   xvfb xauth xdotool openbox imagemagick x11-utils

@@ -2,6 +2,8 @@
 // and a recording process start instead of the message box and the registration tool.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ class Removal : public CatalogueTest {
     AddHelperObject(kGuid3, "Third Helper", "C:\\x\\c.dll");
     ListRegistrations(*registry, rows);
     ASSERT_EQ(rows.Count(), 3);
+    handlesBefore = backend->OpenHandleCount();
   }
 
   void Remove() {
@@ -46,6 +49,7 @@ class Removal : public CatalogueTest {
         [this](const std::string& commandLine, int show) {
           commands.push_back(commandLine);
           shows.push_back(show);
+          if (startProcessAction) startProcessAction();
         },
         kTool);
   }
@@ -62,12 +66,20 @@ class Removal : public CatalogueTest {
     EXPECT_EQ(registry->RootKey(), HKEY_LOCAL_MACHINE);
     EXPECT_EQ(registry->CurrentKey(), nullptr);
     EXPECT_EQ(registry->CurrentPath(), "");
+    EXPECT_EQ(backend->OpenHandleCount(), handlesBefore) << "a key handle was left open";
+  }
+  void ExpectClassKeysKept() const {
+    for (const std::string& guid : {kGuid1, kGuid2, kGuid3}) {
+      EXPECT_TRUE(Exists(HKEY_CLASSES_ROOT, ServerKey(guid))) << guid;
+    }
   }
 
+  int handlesBefore = 0;
   int answer = kAnswerYes;
   std::vector<Question> questions;
   std::vector<std::string> commands;
   std::vector<int> shows;
+  std::function<void()> startProcessAction;
 };
 
 TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion) {
@@ -259,17 +271,82 @@ TEST_P(Removal, LeavesARegistrationWhoseListedNameMayOpenAnotherKeyOrNone) {
 
 TEST_P(Removal, KeepsTheRowOfARegistrationThatCouldNotBeDeleted) {
   SKIP_UNLESS_STAND_IN();
-  // A subkey the user may not open hides its own subkey from the tree walk, so neither it nor
-  // the registration key can be deleted.
-  const std::string locked = RegistrationKey(kGuid2) + "\\Locked";
+  // A key deep down that the user may not open hides its own subkey from the tree walk, so
+  // neither it nor any key above it can be deleted; its siblings can.
+  const std::string locked = RegistrationKey(kGuid2) + "\\A\\B\\C\\Locked";
   backend->CreateKey(HKEY_LOCAL_MACHINE, locked + "\\Inner");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\B\\Sibling");
   backend->StandIn()->DenyFullAccess(HKEY_LOCAL_MACHINE, locked);
   Select(0);
   Select(1);
   Remove();
   EXPECT_EQ(commands.size(), 2u) << "the tool is still started";
-  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, locked + "\\Inner"));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\B\\Sibling"));
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, AFailedEnumerationLeavesWhatItMayHaveHidden) {
+  SKIP_UNLESS_STAND_IN();
+  StandInRegistry& standIn = *backend->StandIn();
+  backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\Deep");
+  backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B");
+  Select(1);
+  // Listing the helper-object key again (three calls): a name that went missing might be one
+  // spelled like another, so nothing is removed.
+  standIn.FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  Remove();
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(rows.Count(), 3);
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B"));
+
+  // In the tree walk: B (the fourth call) goes, A (the fifth) is skipped, so its parent stays.
+  standIn.FailEnumCall(5, ERROR_NO_MORE_ITEMS);
+  Remove();
+  EXPECT_EQ(commands.size(), 1u);
+  EXPECT_EQ(rows.Count(), 3) << "the registration is still there";
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B"));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\Deep"));
+  ExpectClassKeysKept();
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, TheHelperObjectKeyDeletedMidwayTakesOnlyItsOwnTree) {
+  // As a registration tool started for the first row might do, on either registry.
+  startProcessAction = [this] {
+    if (commands.size() == 1) backend->DeleteTree(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath);
+  };
+  for (int row = 0; row < 3; ++row) Select(row);
+  Remove();
+  EXPECT_EQ(commands.size(), 3u);
+  EXPECT_EQ(rows.Count(), 0) << "every registration is gone";
+  ExpectClassKeysKept();
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, ListsAndRemovesTenThousandRegistrations) {
+  if (backend->StandIn() == nullptr) {
+    GTEST_SKIP() << "seeding 40,000 keys into a Wine prefix takes too long for CI";
+  }
+  const int count = 10000;
+  const auto guid = [](int i) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-0000-4000-8000-0000000C0000}", i);
+    return std::string(text);
+  };
+  for (int i = 0; i < count; ++i) AddHelperObject(guid(i), "Many", "C:\\many.dll");
+  rows.rows.clear();
+  ListRegistrations(*registry, rows);
+  ASSERT_EQ(rows.Count(), count + 3);
+  for (int row = 0; row < rows.Count(); row += 2) Select(row);
+  Remove();
+  EXPECT_EQ(static_cast<int>(commands.size()), (count + 4) / 2);
+  EXPECT_EQ(rows.Count(), (count + 3) / 2);
+  for (const MemoryRow& row : rows.rows) {
+    ASSERT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(row.SubItems[0]))) << row.SubItems[0];
+  }
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(guid(0))));
   ExpectLeftWithNoKeyOpen();
 }
 

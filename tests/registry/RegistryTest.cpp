@@ -1,6 +1,7 @@
 // The registry object against every backend: the stand-in, and under Wine the real registry.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #ifdef _WIN32
@@ -140,7 +141,10 @@ TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) 
       [&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "a much longer text"); });
   EXPECT_THROW(registry->ReadText("Path"), ERegistryException);
 
-  standIn.AfterNextSizeQuery([&] { standIn.SetText(HKEY_CURRENT_USER, key, "Path", "x"); });
+  // Only the bytes read are the value: what follows them in the buffer is undefined.
+  standIn.ScribbleBeyondReads();
+  standIn.AfterNextSizeQuery(
+      [&] { standIn.SetValue(HKEY_CURRENT_USER, key, "Path", REG_SZ, "x"); });
   EXPECT_EQ(registry->ReadText("Path"), "x") << "a value that shrank is read as it is now";
 
   standIn.AfterNextSizeQuery([&] { standIn.DeleteValue(HKEY_CURRENT_USER, key, "Path"); });
@@ -289,28 +293,79 @@ TEST_P(RegistryObject, RemoveKeyTreeNeverTakesANameSpelledWithABackslashForAPath
 #endif
 }
 
-TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesFullAccess) {
+TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesEveryOpen) {
   ASSERT_TRUE(registry->EnterKey(kScratch));
   EXPECT_TRUE(registry->KeyExists("X"));
   EXPECT_FALSE(registry->KeyExists("Missing"));
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Dangling"),
+                      std::string(kMachineTestsNativePath) + "\\Missing");
+  EXPECT_TRUE(registry->KeyExists("Dangling")) << "a link is there whatever it names";
   if (backend->StandIn() != nullptr) {
-    backend->StandIn()->DenyFullAccess(HKEY_CURRENT_USER, Scratch("A"));
+    backend->StandIn()->DenyFullAccess(HKEY_CURRENT_USER, Scratch("A"), true);
     EXPECT_FALSE(registry->EnterKey("A"));
     EXPECT_TRUE(registry->KeyExists("A"));
   }
 }
 
 TEST_P(RegistryObject, ClosesEveryHandleItOpened) {
-  SKIP_UNLESS_STAND_IN();
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C"));
-  const int before = backend->StandIn()->OpenHandleCount();
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Link"), kMachineTestsNativePath);
+  const int before = backend->OpenHandleCount();
   ASSERT_TRUE(registry->EnterKey(kScratch));
   ASSERT_TRUE(registry->EnterKey("X"));
   EXPECT_TRUE(registry->KeyExists("A"));
   ASSERT_TRUE(registry->EnterKey("\\" + kScratch));
+  TStringList names;
+  registry->ListSubkeyNames(names);
   EXPECT_TRUE(registry->RemoveKeyTree("Tree"));
   registry.reset();
-  EXPECT_EQ(backend->StandIn()->OpenHandleCount(), before);
+  EXPECT_EQ(backend->OpenHandleCount(), before);
+}
+
+TEST_P(RegistryObject, RemoveKeyTreeDeletesATree512LevelsDeep) {
+  std::string deep = Scratch("Deep");
+  for (int level = 0; level < 512; ++level) deep += "\\L";
+  backend->CreateKey(HKEY_CURRENT_USER, deep);
+  const int before = backend->OpenHandleCount();
+  ASSERT_TRUE(registry->EnterKey(kScratch));
+  EXPECT_TRUE(registry->RemoveKeyTree("Deep"));
+  EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Deep")));
+  registry->LeaveKey();
+  EXPECT_EQ(backend->OpenHandleCount(), before);
+}
+
+// A table whose enumeration throws, as a failed allocation would inside the tree walk.
+int enumCallsBeforeThrow = 0;
+LONG WINAPI ThrowingEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
+                              LPSTR className, LPDWORD classLength, PFILETIME written) {
+  if (--enumCallsBeforeThrow < 0) throw std::bad_alloc();
+  return StandInRegistry::Functions().EnumKeyEx(key, index, name, length, reserved, className,
+                                                classLength, written);
+}
+
+TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesAndKeepsTheCurrentKeyWhenSomethingThrows) {
+  SKIP_UNLESS_STAND_IN();
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D"));
+  RegistryFunctions throwing = StandInRegistry::Functions();
+  throwing.EnumKeyEx = &ThrowingEnumKeyEx;
+  TRegistry walker(throwing);
+  ASSERT_TRUE(walker.EnterKey(kScratch));
+  const HKEY current = walker.CurrentKey();
+  const int before = backend->OpenHandleCount();
+  enumCallsBeforeThrow = 2;  // thrown three levels down
+  EXPECT_THROW(walker.RemoveKeyTree("Tree"), std::bad_alloc);
+  EXPECT_EQ(backend->OpenHandleCount(), before);
+  EXPECT_EQ(walker.CurrentKey(), current);
+  EXPECT_EQ(walker.CurrentPath(), kScratch);
+  EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D")));
+}
+
+TEST(RegistryNames, LengthsAreDoubledWithoutOverflow) {
+  EXPECT_EQ(LongestNameLength(255, false), 255);
+  EXPECT_EQ(LongestNameLength(255, true), 510);
+  EXPECT_EQ(LongestNameLength(0x7FFFFFFFu, true), 0x7FFFFFFF);
+  EXPECT_EQ(LongestNameLength(0x40000000u, true), 0x7FFFFFFF);
+  EXPECT_EQ(LongestNameLength(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
 }
 
 TEST(RegistryNames, AreNotDoubledOffFarEastWindows) {

@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winternl.h>
 
 #include <string.h>
 
@@ -33,6 +34,7 @@ class StandInBackend final : public RegistryBackend {
     return registry_.KeyExists(root, path);
   }
   void DeleteTree(HKEY root, const std::string& path) override { registry_.DeleteTree(root, path); }
+  int OpenHandleCount() const override { return registry_.OpenHandleCount(); }
   StandInRegistry* StandIn() override { return &registry_; }
 
  private:
@@ -168,6 +170,42 @@ void RemoveTree(HKEY root, const std::string& path) {
   Check(RemoveTreeStatus(root, path), "RemoveTree", root, path);
 }
 
+// SystemHandleInformation: every handle of every process, one entry each.
+struct HandleEntry {
+  ULONG ProcessId;
+  BYTE ObjectType;
+  BYTE Flags;
+  USHORT Value;
+  PVOID Object;
+  ACCESS_MASK Access;
+};
+struct HandleTable {
+  ULONG Count;
+  HandleEntry Entries[1];
+};
+
+int ProcessHandleCount() {
+  constexpr ULONG kInfoLengthMismatch = 0xC0000004;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    ULONG needed = 0;
+    const NTSTATUS status =
+        NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),
+                                 static_cast<ULONG>(buffer.size()), &needed);
+    if (static_cast<ULONG>(status) == kInfoLengthMismatch) {
+      buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed));
+      continue;
+    }
+    if (status != 0) throw std::runtime_error("NtQuerySystemInformation failed");
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    int count = 0;
+    for (ULONG i = 0; i < table->Count; ++i) {
+      if (table->Entries[i].ProcessId == GetCurrentProcessId()) ++count;
+    }
+    return count;
+  }
+}
+
 class SystemBackend final : public RegistryBackend {
  public:
   SystemBackend() {
@@ -189,6 +227,7 @@ class SystemBackend final : public RegistryBackend {
   }
 
   const RegistryFunctions& Functions() const override { return SystemRegistryFunctions(); }
+  int OpenHandleCount() const override { return ProcessHandleCount(); }
 
   void CreateKey(HKEY root, const std::string& path) override {
     CloseUnlessRoot(CreatePath(root, path), root);
