@@ -115,8 +115,6 @@ std::string Data(Choices& choices, DWORD type) {
   return data;
 }
 
-std::string NativePath(RegistryBackend& backend, const std::string& path);
-
 class Generator {
  public:
   Generator(Choices& choices, RegistryBackend& backend, bool denyAccess)
@@ -166,7 +164,7 @@ class Generator {
         choices_.OneIn(16) ? machinePath
                            : targets_[choices_.Below(static_cast<unsigned>(targets_.size()))];
     try {
-      backend_.CreateLink(root, path, NativePath(backend_, target));
+      backend_.CreateLink(root, path, "\\Registry\\Machine\\" + target);
     } catch (const std::invalid_argument&) {
       return false;  // a key of that name is there already
     }
@@ -280,7 +278,7 @@ void AddLines(const std::string& tree, const std::vector<StandInRegistry::TreeKe
                                               : tree + "\\" + key.path;
     dump.push_back(DumpEntry{path, Escaped(path)});
     for (const StandInRegistry::TreeValue& value : key.values) {
-      // Where a link points is the seeding's business (NativePath), the same key either way.
+      // Where a 32-bit program's links really point depends on the view (SOFTWARE\\Wow6432Node).
       const bool link = value.type == REG_LINK && value.name == "SymbolicLinkValue";
       dump.push_back(DumpEntry{path, Escaped(path) + " : " + Escaped(value.name) + " = " +
                                          std::to_string(value.type) + " " +
@@ -368,37 +366,7 @@ std::vector<StandInRegistry::TreeKey> SystemTree(const std::string& path) {
   return tree;
 }
 
-// A 32-bit program on 64-bit Windows sees parts of HKEY_LOCAL_MACHINE redirected (to
-// SOFTWARE\Wow6432Node, say), while a link names a key by its native path: the registry is asked
-// where the key, or the nearest key above it that exists, really is.
-std::string SystemNativePath(const std::string& path) {
-  using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-  static const auto queryKey = reinterpret_cast<QueryKey>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
-  const std::size_t last = path.rfind('\\');
-  HKEY key = OpenMachineKey(path);
-  if (key == nullptr || key == HKEY_LOCAL_MACHINE) {
-    if (last == std::string::npos) return "\\Registry\\Machine\\" + path;
-    return SystemNativePath(path.substr(0, last)) + path.substr(last);
-  }
-  std::vector<ULONG> name(1024);  // KEY_NAME_INFORMATION: its length in bytes, then the name
-  ULONG size = 0;
-  const LONG status = queryKey(key, 3 /* KeyNameInformation */, name.data(),
-                               static_cast<ULONG>(name.size() * sizeof(ULONG)), &size);
-  RegCloseKey(key);
-  if (status != 0) throw std::runtime_error("NtQueryKey failed on HKLM\\" + path);
-  return Narrow(reinterpret_cast<const wchar_t*>(&name[1]), name[0] / sizeof(wchar_t));
-}
-
 #endif
-
-std::string NativePath(RegistryBackend& backend, const std::string& path) {
-#ifdef _WIN32
-  if (backend.StandIn() == nullptr) return SystemNativePath(path);
-#endif
-  (void)backend;
-  return "\\Registry\\Machine\\" + path;
-}
 
 }  // namespace
 

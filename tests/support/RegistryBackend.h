@@ -25,7 +25,7 @@ class RegistryBackend {
     SetValue(root, path, name, type, text + '\0');
   }
   // A symbolic link at `path` (which must not exist yet) naming `target`, a native path such as
-  // \\Registry\\Machine\\SOFTWARE\\Velloran Tests\\Target. Links on the way are followed.
+  // \\Registry\\Machine\\SYSTEM\\Velloran Tests\\Target. Links on the way are followed.
   virtual void CreateLink(HKEY root, const std::string& path, const std::string& target) = 0;
   // Follows links, as opening the key would.
   virtual bool KeyExists(HKEY root, const std::string& path) const = 0;
@@ -43,7 +43,7 @@ class RegistryBackend {
 };
 
 // A fresh backend. The system backend first removes the trees the suites write to
-// (HKCU\Software\Velloran Tests, HKLM\SOFTWARE\Velloran Tests, the helper-object key, and the
+// (HKCU\Software\Velloran Tests, HKLM\SYSTEM\Velloran Tests, the helper-object key, and the
 // test class keys), so each test
 // starts from a clean registry even inside one shared throwaway Wine prefix.
 std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
