@@ -208,7 +208,7 @@ TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGone) {
 
 TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
   const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
-  const std::string vendorPath = std::string(kMachineTestsNativePath) + "\\Vendor";
+  const std::string vendorPath = backend->NativeMachinePath(kMachineTestsKey) + "\\Vendor";
   backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep");
   backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Leaf");
   backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1) + "\\Settings",

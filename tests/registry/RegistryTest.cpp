@@ -249,7 +249,7 @@ TEST_P(RegistryObject, RemoveKeyTreeNeverTakesAPathToItsBaseForAKeyBelowIt) {
 
 TEST_P(RegistryObject, RemoveKeyTreeDeletesLinksAsLinksAndNeverWhatTheyName) {
   const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
-  const std::string vendorPath = std::string(kMachineTestsNativePath) + "\\Vendor";
+  const std::string vendorPath = backend->NativeMachinePath(kMachineTestsKey) + "\\Vendor";
   backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Settings\\Deep");
   backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\Leaf");
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Settings"), vendorPath + "\\Settings");
@@ -276,7 +276,7 @@ TEST_P(RegistryObject, RemoveKeyTreeNeverTakesANameSpelledWithABackslashForAPath
   const std::string vendor = std::string(kMachineTestsKey) + "\\Vendor";
   backend->CreateKey(HKEY_LOCAL_MACHINE, vendor + "\\b");
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\a"),
-                      std::string(kMachineTestsNativePath) + "\\Vendor");
+                      backend->NativeMachinePath(kMachineTestsKey) + "\\Vendor");
   CreateWideKey(HKEY_CURRENT_USER,
                 L"Software\\Velloran Tests\\Tree\\a\xff3c"
                 L"b");
@@ -298,7 +298,7 @@ TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesEveryOpen) {
   EXPECT_TRUE(registry->KeyExists("X"));
   EXPECT_FALSE(registry->KeyExists("Missing"));
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Dangling"),
-                      std::string(kMachineTestsNativePath) + "\\Missing");
+                      backend->NativeMachinePath(kMachineTestsKey) + "\\Missing");
   EXPECT_TRUE(registry->KeyExists("Dangling")) << "a link is there whatever it names";
   if (backend->StandIn() != nullptr) {
     backend->StandIn()->DenyFullAccess(HKEY_CURRENT_USER, Scratch("A"), true);
@@ -309,7 +309,8 @@ TEST_P(RegistryObject, KeyExistsAlsoForAKeyThatRefusesEveryOpen) {
 
 TEST_P(RegistryObject, ClosesEveryHandleItOpened) {
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C"));
-  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Link"), kMachineTestsNativePath);
+  backend->CreateLink(HKEY_CURRENT_USER, Scratch("Tree\\Link"),
+                      backend->NativeMachinePath(kMachineTestsKey));
   const int before = backend->OpenHandleCount();
   ASSERT_TRUE(registry->EnterKey(kScratch));
   ASSERT_TRUE(registry->EnterKey("X"));

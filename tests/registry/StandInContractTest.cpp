@@ -540,12 +540,13 @@ TEST_P(RegistryContract, AKeyDeletedWhileOpenStaysDeletedForItsHandles) {
 
 TEST_P(RegistryContract, OpensFollowLinksUnlessAskedForTheLinkItself) {
   const std::string target = std::string(kMachineTestsKey) + "\\Target";
-  const std::string targetPath = std::string(kMachineTestsNativePath) + "\\Target";
+  const std::string targetPath = backend->NativeMachinePath(kMachineTestsKey) + "\\Target";
   backend->SetText(HKEY_LOCAL_MACHINE, target + "\\Sub", "v", "x");
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath);
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Dangling"), targetPath + "\\Missing");
   const std::string loop = std::string(kMachineTestsKey) + "\\Loop";
-  backend->CreateLink(HKEY_LOCAL_MACHINE, loop, std::string(kMachineTestsNativePath) + "\\Loop");
+  backend->CreateLink(HKEY_LOCAL_MACHINE, loop,
+                      backend->NativeMachinePath(kMachineTestsKey) + "\\Loop");
   EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Link\\Sub")));
   EXPECT_THROW(backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath),
                std::invalid_argument);
@@ -608,7 +609,7 @@ TEST_P(RegistryContract, OpensFollowLinksUnlessAskedForTheLinkItself) {
 
 TEST_P(RegistryContract, ADeleteActsOnWhatItsOpenReached) {
   const std::string target = std::string(kMachineTestsKey) + "\\Target";
-  const std::string targetPath = std::string(kMachineTestsNativePath) + "\\Target";
+  const std::string targetPath = backend->NativeMachinePath(kMachineTestsKey) + "\\Target";
   backend->CreateKey(HKEY_LOCAL_MACHINE, target + "\\Sub");
   backend->CreateKey(HKEY_LOCAL_MACHINE, target + "\\Leaf");
   backend->CreateLink(HKEY_CURRENT_USER, Scratch("Link"), targetPath);

@@ -164,7 +164,7 @@ class Generator {
         choices_.OneIn(16) ? machinePath
                            : targets_[choices_.Below(static_cast<unsigned>(targets_.size()))];
     try {
-      backend_.CreateLink(root, path, "\\Registry\\Machine\\" + target);
+      backend_.CreateLink(root, path, backend_.NativeMachinePath(target));
     } catch (const std::invalid_argument&) {
       return false;  // a key of that name is there already
     }
@@ -278,7 +278,7 @@ void AddLines(const std::string& tree, const std::vector<StandInRegistry::TreeKe
                                               : tree + "\\" + key.path;
     dump.push_back(DumpEntry{path, Escaped(path)});
     for (const StandInRegistry::TreeValue& value : key.values) {
-      // Where a 32-bit program's links really point depends on the view (SOFTWARE\\Wow6432Node).
+      // Where a 32-bit program's links point depends on the view (NativeMachinePath).
       const bool link = value.type == REG_LINK && value.name == "SymbolicLinkValue";
       dump.push_back(DumpEntry{path, Escaped(path) + " : " + Escaped(value.name) + " = " +
                                          std::to_string(value.type) + " " +

@@ -14,9 +14,7 @@
 #include <set>
 #endif
 
-// Below SYSTEM, which a 32-bit program on 64-bit Windows sees where it is, unlike SOFTWARE.
-const char kMachineTestsKey[] = "SYSTEM\\Velloran Tests";
-const char kMachineTestsNativePath[] = "\\Registry\\Machine\\SYSTEM\\Velloran Tests";
+const char kMachineTestsKey[] = "SOFTWARE\\Velloran Tests";
 
 namespace {
 
@@ -148,51 +146,6 @@ LONG DeleteOpenedTree(HKEY key) {
   return RegDeleteKeyA(key, "");
 }
 
-// A 32-bit program on 64-bit Windows sees parts of HKEY_LOCAL_MACHINE elsewhere (SOFTWARE in
-// SOFTWARE\\Wow6432Node), but a link names a key by its native path. A target below
-// \\Registry\\Machine is taken as this program sees it and turned into where that key, or the
-// nearest key above it that exists, really is, as the registry reports it.
-std::wstring WhereItIs(const std::wstring& target) {
-  const std::wstring machine = L"\\Registry\\Machine\\";
-  if (target.size() <= machine.size() ||
-      CompareStringOrdinal(target.c_str(), static_cast<int>(machine.size()), machine.c_str(),
-                           static_cast<int>(machine.size()), TRUE) != CSTR_EQUAL) {
-    return target;
-  }
-  HKEY key = HKEY_LOCAL_MACHINE;
-  std::size_t start = machine.size();
-  while (start < target.size()) {
-    const std::size_t end = std::min(target.find(L'\\', start), target.size());
-    HKEY next = nullptr;
-    if (RegOpenKeyExW(key, target.substr(start, end - start).c_str(), REG_OPTION_OPEN_LINK,
-                      KEY_QUERY_VALUE, &next) != ERROR_SUCCESS) {
-      break;
-    }
-    CloseUnlessRoot(key, HKEY_LOCAL_MACHINE);
-    key = next;
-    start = end + 1;
-  }
-  if (key == HKEY_LOCAL_MACHINE) return target;
-  // The SDK's headers do not declare it; 3 is KeyNameInformation, which fills a
-  // KEY_NAME_INFORMATION: the name's size in bytes, then the name.
-  using QueryKey = NTSTATUS(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
-  static const auto queryKey = reinterpret_cast<QueryKey>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
-  std::vector<ULONG> name(1024);
-  ULONG size = 0;
-  const NTSTATUS status =
-      queryKey(key, 3, name.data(), static_cast<ULONG>(name.size() * sizeof(ULONG)), &size);
-  RegCloseKey(key);
-  if (status != 0) throw std::runtime_error("NtQueryKey failed: " + std::to_string(status));
-  std::wstring found(reinterpret_cast<const wchar_t*>(&name[1]), name[0] / sizeof(wchar_t));
-  if (start < target.size()) found += target.substr(start - 1);
-  // Unless the view moved it, the target stays as given, spelling and all.
-  return CompareStringOrdinal(found.c_str(), static_cast<int>(found.size()), target.c_str(),
-                              static_cast<int>(target.size()), TRUE) == CSTR_EQUAL
-             ? target
-             : found;
-}
-
 // A tree may be missing: then there is nothing to remove.
 LONG RemoveTreeStatus(HKEY root, const std::string& path) {
   std::vector<std::string> names = Names(path);
@@ -275,6 +228,40 @@ class SystemBackend final : public RegistryBackend {
   const RegistryFunctions& Functions() const override { return SystemRegistryFunctions(); }
   int OpenHandleCount() const override { return ProcessHandleCount(); }
 
+  std::string NativeMachinePath(const std::string& path) const override {
+    using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto queryKey = reinterpret_cast<QueryKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
+    // The key itself, a link as the link: a chain of links must stay a chain.
+    HKEY key = HKEY_LOCAL_MACHINE;
+    for (const std::string& name : Names(path)) {
+      HKEY next = nullptr;
+      const LONG status =
+          RegOpenKeyExA(key, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &next);
+      CloseUnlessRoot(key, HKEY_LOCAL_MACHINE);
+      key = status == ERROR_SUCCESS ? next : nullptr;
+      if (key == nullptr) break;
+    }
+    if (key == nullptr) {
+      const std::size_t last = path.rfind('\\');
+      if (last == std::string::npos) return RegistryBackend::NativeMachinePath(path);
+      return NativeMachinePath(path.substr(0, last)) + path.substr(last);
+    }
+    std::vector<ULONG> name(1024);  // KEY_NAME_INFORMATION: the length in bytes, then the name
+    ULONG size = 0;
+    const LONG status = queryKey(key, 3 /* KeyNameInformation */, name.data(),
+                                 static_cast<ULONG>(name.size() * sizeof(ULONG)), &size);
+    RegCloseKey(key);
+    if (status != 0) throw std::runtime_error("NtQueryKey failed on HKLM\\" + path);
+    // In the ANSI code page, as CreateLink takes it.
+    const int length = static_cast<int>(name[0] / sizeof(wchar_t));
+    const auto* wide = reinterpret_cast<const wchar_t*>(&name[1]);
+    std::string narrow(static_cast<std::size_t>(length) * 2, '\0');
+    narrow.resize(static_cast<std::size_t>(WideCharToMultiByte(
+        CP_ACP, 0, wide, length, &narrow[0], static_cast<int>(narrow.size()), nullptr, nullptr)));
+    return narrow;
+  }
+
   void CreateKey(HKEY root, const std::string& path) override {
     CloseUnlessRoot(CreatePath(root, path), root);
   }
@@ -319,7 +306,6 @@ class SystemBackend final : public RegistryBackend {
     wide.resize(static_cast<std::size_t>(
         MultiByteToWideChar(CP_ACP, 0, target.data(), static_cast<int>(target.size()), &wide[0],
                             static_cast<int>(target.size()))));
-    wide = WhereItIs(wide);
     status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
                             reinterpret_cast<const BYTE*>(wide.data()),
                             static_cast<DWORD>(wide.size() * sizeof(wchar_t)));

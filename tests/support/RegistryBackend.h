@@ -25,13 +25,20 @@ class RegistryBackend {
     SetValue(root, path, name, type, text + '\0');
   }
   // A symbolic link at `path` (which must not exist yet) naming `target`, a native path such as
-  // \\Registry\\Machine\\SYSTEM\\Velloran Tests\\Target. Links on the way are followed.
+  // \\Registry\\Machine\\SOFTWARE\\Velloran Tests\\Target. Links on the way are followed.
   virtual void CreateLink(HKEY root, const std::string& path, const std::string& target) = 0;
   // Follows links, as opening the key would.
   virtual bool KeyExists(HKEY root, const std::string& path) const = 0;
   // Removes the tree at `path`; links in it, and one at `path`, go as links, their targets kept.
 
   virtual void DeleteTree(HKEY root, const std::string& path) = 0;
+
+  // The native path by which a link's target names HKEY_LOCAL_MACHINE\<path>. A 32-bit program
+  // on 64-bit Windows sees HKLM\SOFTWARE redirected to SOFTWARE\Wow6432Node, which a link
+  // must name; the system registry is asked where the key (or the nearest one above it) is.
+  virtual std::string NativeMachinePath(const std::string& path) const {
+    return "\\Registry\\Machine\\" + path;
+  }
 
   // Handles open now: the stand-in's key handles, or all of the process's handles under Windows
   // (Wine's GetProcessHandleCount answers 0). Compared before and after, both show a leak.
@@ -43,7 +50,7 @@ class RegistryBackend {
 };
 
 // A fresh backend. The system backend first removes the trees the suites write to
-// (HKCU\Software\Velloran Tests, HKLM\SYSTEM\Velloran Tests, the helper-object key, and the
+// (HKCU\Software\Velloran Tests, HKLM\SOFTWARE\Velloran Tests, the helper-object key, and the
 // test class keys), so each test
 // starts from a clean registry even inside one shared throwaway Wine prefix.
 std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
@@ -57,5 +64,4 @@ void CreateWideKey(HKEY root, const std::wstring& path);
 #endif
 
 // Where the suites may put keys a link names, outside every tree the program reads or writes.
-extern const char kMachineTestsKey[];         // below HKEY_LOCAL_MACHINE
-extern const char kMachineTestsNativePath[];  // the same key as a link's target names it
+extern const char kMachineTestsKey[];  // below HKEY_LOCAL_MACHINE
