@@ -48,8 +48,8 @@ std::string Guid(Choices& choices) {
   return guid + '}';
 }
 
-// Printable ASCII but the backslash, which separates names; mostly short, sometimes as long as
-// the registry allows.
+// Printable ASCII, now and then with characters beyond it, but never the backslash, which
+// separates names; mostly short, sometimes as long as the registry allows.
 std::string Name(Choices& choices) {
   const std::size_t length = choices.OneIn(6) ? 200 + choices.Below(56) : 1 + choices.Below(12);
   const bool beyondAscii = choices.OneIn(8);
