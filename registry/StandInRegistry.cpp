@@ -32,15 +32,33 @@ constexpr int kMostLinksFollowed = 32;
 
 StandInRegistry* active = nullptr;
 
-char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// Stand-in names and link targets are ANSI text in code page 1252, the one of the test
+// prefixes, where bytes 0x80 to 0x9F stand for characters scattered over Unicode.
+unsigned Unicode(char c) {
+  static const unsigned short kFrom80To9F[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  const unsigned byte = static_cast<unsigned char>(c);
+  return byte >= 0x80 && byte <= 0x9F ? kFrom80To9F[byte - 0x80] : byte;
+}
+
+// Wine compares names as lower-cased UTF-16: letters beyond ASCII fold too ("\xC9" is "\xE9").
+unsigned Collated(char c) {
+  const unsigned code = Unicode(c);
+  if ((code >= 'A' && code <= 'Z') || (code >= 0xC0 && code <= 0xDE && code != 0xD7)) {
+    return code + 0x20;
+  }
+  if (code == 0x0160 || code == 0x0152 || code == 0x017D) return code + 1;  // Š Œ Ž
+  return code == 0x0178 ? 0x00FF : code;                                    // Ÿ
+}
 
 // Names compare equal whatever their case, and Wine orders subkeys by their lower-cased names
-// ("A_B" before "AB", as '_' is below 'b'). Only ASCII letters are folded.
+// ("A_B" before "AB", as '_' is below 'b').
 struct NameLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return static_cast<unsigned char>(Folded(x)) < static_cast<unsigned char>(Folded(y));
-    });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Collated(x) < Collated(y); });
   }
 };
 
@@ -61,23 +79,27 @@ FILETIME Now() {
 
 bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-// A link's target is stored as the system stores it: UTF-16 without a NUL. Seeding text is taken
-// as Latin-1, so every byte is one character.
+// A link's target is stored as the system stores it: UTF-16 without a NUL.
 std::string Widened(const std::string& text) {
   std::string wide;
   for (char c : text) {
-    wide += c;
-    wide += '\0';
+    wide += static_cast<char>(Unicode(c) & 0xFF);
+    wide += static_cast<char>(Unicode(c) >> 8);
   }
   return wide;
 }
 
+// False for a character the code page cannot spell: no stand-in name holds it.
 bool Narrowed(const std::string& wide, std::string& text) {
   if (wide.size() % 2 != 0) return false;
   text.clear();
   for (std::size_t i = 0; i < wide.size(); i += 2) {
-    if (wide[i + 1] != '\0') return false;
-    text += wide[i];
+    const unsigned code = static_cast<unsigned char>(wide[i]) |
+                          static_cast<unsigned>(static_cast<unsigned char>(wide[i + 1])) << 8;
+    int byte = 0;
+    while (byte < 256 && Unicode(static_cast<char>(byte)) != code) ++byte;
+    if (byte == 256) return false;
+    text += static_cast<char>(byte);
   }
   return true;
 }
@@ -609,3 +631,21 @@ void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
 const StandInRegistry::CallCounts& StandInRegistry::Calls() const { return state_->calls; }
 
 void StandInRegistry::ResetCalls() { state_->calls = CallCounts{}; }
+
+std::vector<StandInRegistry::TreeKey> StandInRegistry::Tree(HKEY root,
+                                                            const std::string& path) const {
+  std::vector<TreeKey> tree;
+  const std::function<void(const Key&, const std::string&)> add = [&](const Key& key,
+                                                                      const std::string& below) {
+    TreeKey entry{below, {}};
+    for (const auto& value : key.values) {
+      entry.values.push_back(TreeValue{value.first, value.second.type, value.second.data});
+    }
+    tree.push_back(std::move(entry));
+    for (const auto& subkey : key.subkeys) {
+      add(*subkey.second, below.empty() ? subkey.first : below + '\\' + subkey.first);
+    }
+  };
+  if (std::shared_ptr<Key> top = state_->SeedingKey(root, path, false, false)) add(*top, "");
+  return tree;
+}

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "registry/RegistryFunctions.h"
 
@@ -59,6 +60,20 @@ class StandInRegistry {
   void ScribbleBeyondReads();
   const CallCounts& Calls() const;
   void ResetCalls();
+
+  // A whole tree, for tests that compare registries: each key in enumeration order with its
+  // path below the tree's top (empty for the top) and its values; a link is a key of its own,
+  // never followed. Empty when the top is missing.
+  struct TreeValue {
+    std::string name;
+    DWORD type;
+    std::string data;
+  };
+  struct TreeKey {
+    std::string path;
+    std::vector<TreeValue> values;
+  };
+  std::vector<TreeKey> Tree(HKEY root, const std::string& path) const;
 
  private:
   struct State;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when some are missing.
+# Installs the Debian packages the build and the tests need, and any named as arguments, only
+# when some are missing.
 set -euo pipefail
 # shellcheck source=wine-loader.sh
 . "$(dirname "$0")/wine-loader.sh"
@@ -15,6 +16,7 @@ packages=(
 if [ "$VELLORAN_WINE_32BIT" = yes ]; then
   packages+=(wine32:i386)
 fi
+packages+=("$@")  # what one script needs beyond the rest, e.g. the fuzzer's compiler
 
 missing=()
 for p in "${packages[@]}"; do

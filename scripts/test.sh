@@ -59,6 +59,10 @@ run_configuration() {
   velloran_drop_prefix
   summaries+=("$name: $(grep -E 'tests passed|tests failed' "$dir.test.log" | tail -n 1 ||
     echo "no test summary, see $dir.test.log")")
+  # What the differential test and the fuzz replay counted; CTest keeps passing tests' output
+  # only in its log.
+  while IFS= read -r line; do summaries+=("  $line"); done < <(
+    grep -hE '^(differential|fuzz replay): ' "$dir/Testing/Temporary/LastTest.log" | tr -d '\r')
   return $status
 }
 

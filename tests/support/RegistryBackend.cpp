@@ -50,9 +50,19 @@ const char kHelperObjectKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kClassIdKey[] = "SOFTWARE\\Classes\\CLSID";  // below HKLM; HKEY_CLASSES_ROOT shows it
 
+// As the registry folds names: every letter of the ANSI code page, not only ASCII ones.
+std::wstring Folded(const std::string& name) {
+  std::wstring wide(name.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, name.data(),
+                                                           static_cast<int>(name.size()), &wide[0],
+                                                           static_cast<int>(name.size()))));
+  CharLowerBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+  return wide;
+}
+
 struct CaseInsensitiveLess {
   bool operator()(const std::string& a, const std::string& b) const {
-    return _stricmp(a.c_str(), b.c_str()) < 0;
+    return Folded(a) < Folded(b);
   }
 };
 
@@ -222,8 +232,17 @@ class SystemBackend final : public RegistryBackend {
     using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     static const auto queryKey = reinterpret_cast<QueryKey>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryKey")));
-    HKEY key = nullptr;
-    if (OpenPath(HKEY_LOCAL_MACHINE, Names(path), false, key) != ERROR_SUCCESS) {
+    // The key itself, a link as the link: a chain of links must stay a chain.
+    HKEY key = HKEY_LOCAL_MACHINE;
+    for (const std::string& name : Names(path)) {
+      HKEY next = nullptr;
+      const LONG status =
+          RegOpenKeyExA(key, name.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &next);
+      CloseUnlessRoot(key, HKEY_LOCAL_MACHINE);
+      key = status == ERROR_SUCCESS ? next : nullptr;
+      if (key == nullptr) break;
+    }
+    if (key == nullptr) {
       const std::size_t last = path.rfind('\\');
       if (last == std::string::npos) return RegistryBackend::NativeMachinePath(path);
       return NativeMachinePath(path.substr(0, last)) + path.substr(last);
@@ -234,9 +253,12 @@ class SystemBackend final : public RegistryBackend {
                                  static_cast<ULONG>(name.size() * sizeof(ULONG)), &size);
     RegCloseKey(key);
     if (status != 0) throw std::runtime_error("NtQueryKey failed on HKLM\\" + path);
-    std::string narrow;
+    // In the ANSI code page, as CreateLink takes it.
+    const int length = static_cast<int>(name[0] / sizeof(wchar_t));
     const auto* wide = reinterpret_cast<const wchar_t*>(&name[1]);
-    for (ULONG i = 0; i < name[0] / sizeof(wchar_t); ++i) narrow += static_cast<char>(wide[i]);
+    std::string narrow(static_cast<std::size_t>(length) * 2, '\0');
+    narrow.resize(static_cast<std::size_t>(WideCharToMultiByte(
+        CP_ACP, 0, wide, length, &narrow[0], static_cast<int>(narrow.size()), nullptr, nullptr)));
     return narrow;
   }
 
@@ -279,8 +301,11 @@ class SystemBackend final : public RegistryBackend {
       throw std::invalid_argument("\"" + path + "\" exists already");
     }
     Check(status, "RegCreateKeyExA(REG_OPTION_CREATE_LINK)", root, path);
-    std::wstring wide;
-    for (char c : target) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    // In the ANSI code page, as the names the target's keys were created with.
+    std::wstring wide(target.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, target.data(), static_cast<int>(target.size()), &wide[0],
+                            static_cast<int>(target.size()))));
     status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
                             reinterpret_cast<const BYTE*>(wide.data()),
                             static_cast<DWORD>(wide.size() * sizeof(wchar_t)));

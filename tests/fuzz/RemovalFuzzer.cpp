@@ -1,0 +1,158 @@
+// Fuzz target over the stand-in registry: the input builds a helper-object registry and a run
+// of listings and removals, and after every step the promises of the program must hold. A
+// listing changes nothing; a removal deletes the whole tree of every row it reports gone (a link
+// as the link, never its target) and nothing outside the selected rows' trees; no key stays
+// open but the registry object's current key.
+//
+// Built for libFuzzer with VELLORAN_FUZZ (scripts/fuzz.sh); otherwise a replay of the inputs
+// given on the command line (files or folders), as CTest runs it over tests/fuzz/corpus.
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/Listing.h"
+#include "tests/support/RandomRegistry.h"
+
+namespace {
+
+bool SameRow(const MemoryRow& a, const MemoryRow& b) {
+  return a.Caption == b.Caption && a.SubItems == b.SubItems;
+}
+
+void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
+                  const MemoryRegistrationList& left, const std::vector<DumpEntry>& before,
+                  const std::vector<DumpEntry>& after, std::vector<std::string>& problems) {
+  const std::size_t count = listed.rows.size(), leftCount = left.rows.size();
+  std::vector<std::string> trees(count);
+  std::vector<bool> mayGo(count);
+  std::vector<std::string> goneTrees, selectedTrees;
+  for (std::size_t row = 0; row < count; ++row) {
+    const std::vector<std::string>& subItems = listed.rows[row].SubItems;
+    if (!subItems.empty()) trees[row] = std::string(kHelperObjectKeyPath) + "\\" + subItems[0];
+    mayGo[row] = run.answeredYes && run.selection[row] == '1' && !trees[row].empty();
+    if (mayGo[row]) selectedTrees.push_back(trees[row]);
+  }
+  // The rows left must be the rows listed less some that could go; rows may repeat, so which
+  // went is found by matching from the end: fits[row][kept] says whether listed rows from `row`
+  // on can become the left rows from `kept` on.
+  std::vector<std::vector<char>> fits(count + 1, std::vector<char>(leftCount + 1, 0));
+  fits[count][leftCount] = 1;
+  for (std::size_t row = count; row-- > 0;) {
+    for (std::size_t kept = leftCount + 1; kept-- > 0;) {
+      fits[row][kept] = (mayGo[row] && fits[row + 1][kept]) ||
+                        (kept < leftCount && SameRow(listed.rows[row], left.rows[kept]) &&
+                         fits[row + 1][kept + 1]);
+    }
+  }
+  if (!fits[0][0]) {
+    problems.push_back("the rows left are not the rows listed less selected ones");
+    return;
+  }
+  for (std::size_t row = 0, kept = 0; row < count; ++row) {
+    if (kept < leftCount && SameRow(listed.rows[row], left.rows[kept]) && fits[row + 1][kept + 1]) {
+      ++kept;
+    } else {
+      goneTrees.push_back(trees[row]);
+    }
+  }
+
+  std::multiset<std::string> existed;
+  for (const DumpEntry& entry : before) existed.insert(entry.text);
+  std::multiset<std::string> remains;
+  for (const DumpEntry& entry : after) {
+    remains.insert(entry.text);
+    if (existed.count(entry.text) == 0) problems.push_back("changed or added: " + entry.text);
+    for (const std::string& tree : goneTrees) {
+      if (IsWithin(entry.path, tree))
+        problems.push_back("its row went, still there: " + entry.text);
+    }
+  }
+  for (const DumpEntry& entry : before) {
+    if (remains.count(entry.text) != 0) continue;
+    bool selected = false;
+    for (const std::string& tree : selectedTrees) selected = selected || IsWithin(entry.path, tree);
+    if (!selected) problems.push_back("deleted unselected: " + entry.text);
+  }
+}
+
+std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> problems;
+  ByteChoices choices(data, size);
+  std::unique_ptr<RegistryBackend> backend = MakeBackend(BackendKind::StandIn);
+  const std::vector<std::string> everything{""};
+  try {
+    GenerateRegistry(choices, *backend, true);
+    TRegistry registry(backend->Functions());
+    MemoryRegistrationList rows;  // listings append to it, stale rows and all
+    for (int step = 1; step <= 8 && !choices.Exhausted() && problems.empty(); ++step) {
+      const std::vector<DumpEntry> before = Dump(*backend, everything);
+      if (choices.OneIn(2)) {
+        ListCatching(registry, rows);
+        if (Dump(*backend, everything) != before) problems.push_back("a listing changed it");
+      } else {
+        const MemoryRegistrationList listed = rows;
+        const RemovalRun run = RemoveRandomSelection(choices, registry, rows);
+        CheckRemoval(listed, run, rows, before, Dump(*backend, everything), problems);
+      }
+      const int open = backend->StandIn()->OpenHandleCount();
+      if (open > (registry.CurrentKey() != nullptr ? 1 : 0)) {
+        problems.push_back(std::to_string(open) + " key handles open");
+      }
+      if (!problems.empty()) problems.insert(problems.begin(), "step " + std::to_string(step));
+    }
+  } catch (const std::exception& error) {
+    problems.push_back(std::string("unexpected error: ") + error.what());
+  }
+  return problems;
+}
+
+}  // namespace
+
+#ifdef VELLORAN_FUZZ_REPLAY
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> inputs;
+  for (int arg = 1; arg < argc; ++arg) {
+    if (fs::is_directory(argv[arg])) {
+      for (const fs::directory_entry& entry : fs::directory_iterator(argv[arg])) {
+        if (entry.is_regular_file()) inputs.push_back(entry.path());
+      }
+    } else {
+      inputs.push_back(argv[arg]);
+    }
+  }
+  int failures = 0;
+  for (const fs::path& input : inputs) {
+    std::ifstream file(input, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    std::vector<std::string> problems =
+        Problems(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (!file.is_open()) problems.push_back("cannot be read");
+    if (problems.empty()) continue;
+    ++failures;
+    std::printf("%s:\n", input.string().c_str());
+    for (const std::string& problem : problems) std::printf("  %s\n", problem.c_str());
+  }
+  std::printf("fuzz replay: %zu inputs, %d failures\n", inputs.size(), failures);
+  return failures == 0 && !inputs.empty() ? 0 : 1;
+}
+
+#else
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::vector<std::string> problems = Problems(data, size);
+  if (problems.empty()) return 0;
+  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
+  std::abort();
+}
+
+#endif
