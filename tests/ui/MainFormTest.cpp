@@ -256,6 +256,8 @@ TEST_F(MainFormTest, DwordDefaultValueShowsTheErrorBoxAndKeepsTheEarlierRows) {
   const std::vector<ShownRow> expected = {
       {"Helper 1", TestGuid(1), ""}, {"Helper 2", TestGuid(2), ""}, {"", "", ""}};
   EXPECT_EQ(expected, Rows(*form.lvBHO));
+  // The row finished before the error keeps its sub-item count, so it can still be removed.
+  EXPECT_EQ(1, ListViewRows(*form.lvBHO).SubItemCount(1));
   // The painting held for the fill comes back despite the error, so those rows are drawn.
   EXPECT_TRUE(Paints(*form.lvBHO));
   EXPECT_TRUE(IsWindowVisible(form.Handle()));
