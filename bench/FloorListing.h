@@ -14,8 +14,18 @@
 
 namespace floor_listing {
 
-inline void ReadDefault(const RegistryFunctions& registry, HKEY key, std::string& text) {
+// With sizeFirst, each value's size is asked before its data is read, as the registry object
+// does to size its buffer exactly.
+inline void ReadDefault(const RegistryFunctions& registry, HKEY key, std::string& text,
+                        bool sizeFirst) {
   char buffer[520];
+  if (sizeFirst) {
+    DWORD size = 0;
+    if (registry.QueryValueEx(key, "", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+      text.clear();
+      return;
+    }
+  }
   DWORD type = 0;
   DWORD size = sizeof buffer;
   LONG status =
@@ -35,7 +45,7 @@ inline void ReadDefault(const RegistryFunctions& registry, HKEY key, std::string
 // Calls addRow(guid, name, server) for each registration whose class key opens; server is
 // null when the class has no server key.
 template <class AddRow>
-void FloorListing(const RegistryFunctions& registry, AddRow&& addRow) {
+void FloorListing(const RegistryFunctions& registry, AddRow&& addRow, bool sizeFirst = false) {
   HKEY helper = nullptr;
   if (registry.OpenKeyEx(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, KEY_ALL_ACCESS, &helper) !=
       ERROR_SUCCESS) {
@@ -65,12 +75,12 @@ void FloorListing(const RegistryFunctions& registry, AddRow&& addRow) {
                            &classKey) != ERROR_SUCCESS) {
       continue;
     }
-    floor_listing::ReadDefault(registry, classKey, caption);
+    floor_listing::ReadDefault(registry, classKey, caption, sizeFirst);
     HKEY serverKey = nullptr;
     const bool hasServer = registry.OpenKeyEx(classKey, "InprocServer32", 0, KEY_ALL_ACCESS,
                                               &serverKey) == ERROR_SUCCESS;
     if (hasServer) {
-      floor_listing::ReadDefault(registry, serverKey, server);
+      floor_listing::ReadDefault(registry, serverKey, server, sizeFirst);
       registry.CloseKey(serverKey);
     }
     registry.CloseKey(classKey);

@@ -2,7 +2,8 @@
 // times as a user would and prints, per program, the time from CreateProcess until its message
 // loop first waits for input (WaitForInputIdle), and its peak working set by then.
 // Usage: velloran_startup_probe REGISTRATIONS RUNS PROGRAM...
-// The first start of each program warms the caches and is not counted.
+// The first start of each program warms the caches and is not counted; the counted starts take
+// turns between the programs.
 #include <windows.h>
 
 #include <psapi.h>
@@ -83,32 +84,34 @@ int main(int argc, char** argv) {
   const int runs = std::max(1, std::atoi(argv[2]));
   BenchRegistry seed;
   seed.Seed(registrations);
+  // Runs alternate between the programs, so load from elsewhere falls on all of them alike.
+  const std::vector<std::string> programs(argv + 3, argv + argc);
+  std::vector<std::vector<double>> times(programs.size()), peaks(programs.size());
+  std::vector<std::string> each(programs.size());
   int status = 0;
-  for (int p = 3; p < argc; ++p) {
-    Start start;
-    if (!StartOnce(argv[p], start)) {
-      status = 1;
-      continue;
-    }
-    std::vector<double> times, peaks;
-    std::string each;
-    for (int run = 0; run < runs; ++run) {
-      if (!StartOnce(argv[p], start)) {
+  Start start;
+  for (const std::string& program : programs) {
+    if (!StartOnce(program, start)) return 1;
+  }
+  for (int run = 0; run < runs; ++run) {
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+      if (!StartOnce(programs[p], start)) {
         status = 1;
-        break;
+        continue;
       }
-      times.push_back(start.milliseconds);
-      peaks.push_back(start.peakMiB);
-      each += (run ? " " : "") + std::to_string(int(start.milliseconds + 0.5));
+      times[p].push_back(start.milliseconds);
+      peaks[p].push_back(start.peakMiB);
+      each[p] += (each[p].empty() ? "" : " ") + std::to_string(int(start.milliseconds + 0.5));
     }
-    if (times.empty()) continue;
+  }
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    if (times[p].empty()) continue;
     // One line per program, for scripts: name, registrations, runs, median ms, median MiB.
     std::printf(
         "startup %s registrations=%d runs=%d median_ms=%.1f peak_working_set_mib=%.2f"
         " each_ms=%s\n",
-        BaseName(argv[p]).c_str(), registrations, int(times.size()), Median(times), Median(peaks),
-        each.c_str());
-    std::fflush(stdout);
+        BaseName(programs[p]).c_str(), registrations, int(times[p].size()), Median(times[p]),
+        Median(peaks[p]), each[p].c_str());
   }
   seed.Seed(0);
   return status;
