@@ -81,18 +81,20 @@ void WindowFloor(benchmark::State& state, BenchRegistry& seed, bool sizeFirst) {
     state.ResumeTiming();
     SendMessageA(handle, WM_SETREDRAW, FALSE, 0);
     int item = 0;
-    FloorListing(SystemRegistryFunctions(),
-                 [handle, &item](const std::string& guid, const std::string& name,
-                                 const std::string* server) {
-                   LVITEMA row{};
-                   row.mask = LVIF_TEXT;
-                   row.iItem = item;
-                   row.pszText = const_cast<char*>(name.c_str());
-                   SendMessageA(handle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-                   SetText(handle, item, 1, guid);
-                   if (server != nullptr) SetText(handle, item, 2, *server);
-                   ++item;
-                 });
+    FloorListing(
+        SystemRegistryFunctions(),
+        [handle, &item](const std::string& guid, const std::string& name,
+                        const std::string* server) {
+          LVITEMA row{};
+          row.mask = LVIF_TEXT;
+          row.iItem = item;
+          row.pszText = const_cast<char*>(name.c_str());
+          SendMessageA(handle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+          SetText(handle, item, 1, guid);
+          if (server != nullptr) SetText(handle, item, 2, *server);
+          ++item;
+        },
+        sizeFirst);
     SendMessageA(handle, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(handle, nullptr, nullptr,
                  RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
