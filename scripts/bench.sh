@@ -61,10 +61,10 @@ cmake --build "$windows" --target velloran velloran_bench velloran_bare_window \
   velloran_startup_probe -j $jobs >"$windows.build.log" 2>&1 ||
   { tail -n 60 "$windows.build.log"; exit 1; }
 
-# Repetitions interleaved at random, so a burst of load from elsewhere does not land on one
-# benchmark's runs only.
-gb_flags=(--benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true
-  --benchmark_report_aggregates_only=true --benchmark_out_format=csv)
+# Repetitions not interleaved: each change of size reseeds the prefix's registry, and the
+# wineserver then writes the whole registry to disk at times, stalling every registry call.
+gb_flags=(--benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
+  --benchmark_out_format=csv)
 
 echo "== native: run (stand-in registry)"
 (cd "$results" && "$native/bench/velloran_bench" "${gb_flags[@]}" --benchmark_out=native.csv)
