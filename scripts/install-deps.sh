@@ -6,7 +6,7 @@ set -euo pipefail
 . "$(dirname "$0")/wine-loader.sh"
 
 packages=(
-  cmake make g++ valgrind libgtest-dev googletest libboost-dev
+  cmake make g++ valgrind libgtest-dev libbenchmark-dev googletest libboost-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64
   xvfb xdotool openbox imagemagick x11-utils

@@ -97,6 +97,18 @@ bool TListView::ItemRect(int item, int code, RECT& rect) const {
   return Send(LVM_GETITEMRECT, item, reinterpret_cast<LPARAM>(&rect)) != FALSE;
 }
 
+void TListView::BeginUpdate() {
+  if (updateCount_++ == 0) Send(WM_SETREDRAW, FALSE, 0);
+}
+
+void TListView::EndUpdate() {
+  if (updateCount_ == 0 || --updateCount_ > 0) return;
+  Send(WM_SETREDRAW, TRUE, 0);
+  // Turning redraw back on does not repaint by itself on Windows; the header is a child.
+  RedrawWindow(Handle(), nullptr, nullptr,
+               RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 POINT TListView::ContextMenuOrigin() const {
   const int item = NextItem(-1, LVNI_SELECTED);
   RECT row;

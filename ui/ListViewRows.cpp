@@ -2,8 +2,24 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 // A list-view item has a text for every column, set or not, so the control cannot tell a row
 // with one sub-item from a row whose second one is empty; the count lives in the item's data.
+
+ListViewRows::~ListViewRows() {
+  // Nothing may be thrown from here. Should the write fail, the row looks shorter than it is,
+  // which makes a removal do less for it, never more.
+  if (fillingRow_ >= 0) list_.SetItemData(fillingRow_, fillingCount_);
+}
+
+void ListViewRows::StoreFillingCount() {
+  if (fillingRow_ < 0) return;
+  const int row = std::exchange(fillingRow_, -1);
+  if (!list_.SetItemData(row, fillingCount_)) {
+    throw Exception("Cannot add a sub-item to row " + std::to_string(row));
+  }
+}
 
 int ListViewRows::Count() const { return list_.ItemCount(); }
 
@@ -14,6 +30,7 @@ int ListViewRows::Append() {
 }
 
 void ListViewRows::Delete(int index) {
+  StoreFillingCount();
   if (!list_.DeleteItem(index)) throw Exception("Cannot remove row " + std::to_string(index));
 }
 
@@ -26,15 +43,20 @@ void ListViewRows::SetCaption(int row, const std::string& caption) {
 }
 
 void ListViewRows::AppendSubItem(int row, const std::string& text) {
+  if (row != fillingRow_) StoreFillingCount();
   const int count = SubItemCount(row);
-  if (!list_.SetItemText(row, count + 1, text) || !list_.SetItemData(row, count + 1)) {
+  if (!list_.SetItemText(row, count + 1, text)) {
     throw Exception("Cannot add a sub-item to row " + std::to_string(row));
   }
+  fillingRow_ = row;
+  fillingCount_ = count + 1;
 }
 
 std::string ListViewRows::Caption(int row) const { return list_.ItemText(row, 0); }
 
-int ListViewRows::SubItemCount(int row) const { return int(list_.ItemData(row)); }
+int ListViewRows::SubItemCount(int row) const {
+  return row == fillingRow_ ? fillingCount_ : int(list_.ItemData(row));
+}
 
 std::string ListViewRows::SubItem(int row, int index) const {
   if (index < 0 || index >= SubItemCount(row)) {

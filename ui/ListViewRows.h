@@ -8,6 +8,9 @@
 class ListViewRows : public RegistrationList {
  public:
   explicit ListViewRows(TListView& list) : list_(list) {}
+  ~ListViewRows() override;
+  ListViewRows(const ListViewRows&) = delete;
+  ListViewRows& operator=(const ListViewRows&) = delete;
 
   int Count() const override;
   int Append() override;
@@ -21,5 +24,13 @@ class ListViewRows : public RegistrationList {
   bool Selected(int row) const override;
 
  private:
+  // Writes the sub-item count of the row being filled into its item data. Each write costs
+  // about as much as inserting the row (the control tells the window of every item change),
+  // so a row's count is written once, when the filling moves on to another row, before a
+  // deletion shifts the rows, or when this object goes, an error included.
+  void StoreFillingCount();
+
   TListView& list_;
+  int fillingRow_ = -1;
+  int fillingCount_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "catalogue/Listing.h"
 #include "catalogue/Removal.h"
 #include "ui/ListViewRows.h"
@@ -41,17 +43,23 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormShow(TObject*) {
   ListViewRows rows(*lvBHO);
+  const TListViewUpdate update(*lvBHO);
   ListRegistrations(*registry, rows);
 }
 
 void TMainForm::miDeleteClick(TObject*) {
   ListViewRows rows(*lvBHO);
+  // Painting is held from the Yes on, not while the question is up: the list behind the box
+  // must still repaint.
+  std::optional<TListViewUpdate> update;
   // The tool by its full path: WinExec would look for a bare name in the program's folder
   // and the current folder first.
   RemoveSelected(
       *registry, rows,
-      [](const std::string& text, const std::string& caption, unsigned style) {
-        return Application.MessageBox(text, caption, style);
+      [this, &update](const std::string& text, const std::string& caption, unsigned style) {
+        const int answer = Application.MessageBox(text, caption, style);
+        if (answer == kAnswerYes) update.emplace(*lvBHO);
+        return answer;
       },
       [](const std::string& commandLine, int show) { WinExec(commandLine.c_str(), UINT(show)); },
       SystemDirectory() + "\\regsvr32.exe");

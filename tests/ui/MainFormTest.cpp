@@ -125,6 +125,16 @@ class MainFormTest : public testing::Test {
     return rows;
   }
 
+  // Whether a shown list with rows paints: with its redraw off the control invalidates
+  // nothing when asked to redraw its rows (and Windows also takes WS_VISIBLE off it).
+  static bool Paints(const TListView& list) {
+    const HWND handle = list.Handle();
+    if ((GetWindowLongA(handle, GWL_STYLE) & WS_VISIBLE) == 0) return false;
+    ValidateRect(handle, nullptr);
+    SendMessageA(handle, LVM_REDRAWITEMS, 0, list.ItemCount() - 1);
+    return GetUpdateRect(handle, nullptr, FALSE) != FALSE;
+  }
+
   static void Select(const TListView& list, int item) {
     LVITEMA state{};
     state.stateMask = LVIS_SELECTED;
@@ -246,6 +256,10 @@ TEST_F(MainFormTest, DwordDefaultValueShowsTheErrorBoxAndKeepsTheEarlierRows) {
   const std::vector<ShownRow> expected = {
       {"Helper 1", TestGuid(1), ""}, {"Helper 2", TestGuid(2), ""}, {"", "", ""}};
   EXPECT_EQ(expected, Rows(*form.lvBHO));
+  // The row finished before the error keeps its sub-item count, so it can still be removed.
+  EXPECT_EQ(1, ListViewRows(*form.lvBHO).SubItemCount(1));
+  // The painting held for the fill comes back despite the error, so those rows are drawn.
+  EXPECT_TRUE(Paints(*form.lvBHO));
   EXPECT_TRUE(IsWindowVisible(form.Handle()));
   const WindowOrigin centre =
       CentredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 733, 370);
@@ -291,9 +305,13 @@ TEST_F(MainFormTest, RemoveAnsweredYesDeletesTheSelectedRowAndItsRegistrationKey
   ASSERT_EQ(2u, before.size());
   Select(*form.lvBHO, 1);
   MessageBoxWatcher watcher(IDYES);
+  bool listPaintsDuringQuestion = false;
+  watcher.whileShown = [&](HWND) { listPaintsDuringQuestion = Paints(*form.lvBHO); };
   PressKey(VK_DELETE);
 
   EXPECT_EQ(1u, watcher.Boxes().size());
+  EXPECT_TRUE(listPaintsDuringQuestion);
+  EXPECT_TRUE(Paints(*form.lvBHO));
   EXPECT_EQ(std::vector<ShownRow>{before[0]}, Rows(*form.lvBHO));
   EXPECT_FALSE(RegistrySeed::KeyExists(HKEY_LOCAL_MACHINE, kHelperObjects + "\\" + before[1].guid));
   EXPECT_TRUE(RegistrySeed::KeyExists(HKEY_LOCAL_MACHINE, kHelperObjects + "\\" + before[0].guid));
