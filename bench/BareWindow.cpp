@@ -2,7 +2,7 @@
 // size holding an empty report list view with the same columns, and a message loop.
 #include <windows.h>
 
-#include <commctrl.h>
+#include "bench/PlainList.h"
 
 namespace {
 
@@ -21,8 +21,6 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = Procedure;
   windowClass.hInstance = instance;
@@ -35,18 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
                       CW_USEDEFAULT, 733, 370, nullptr, nullptr, instance, nullptr);
   RECT client;
   GetClientRect(window, &client);
-  const HWND list = CreateWindowExA(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT, 0, 0,
-      client.right, client.bottom, window, nullptr, instance, nullptr);
-  const char* headings[] = {"Name", "GUID", "File name"};
-  const int widths[] = {150, 250, 300};
-  for (int i = 0; i < 3; ++i) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(headings[i]);
-    column.cx = widths[i];
-    SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-  }
+  CreatePlainList(window, client.right, client.bottom);
   ShowWindow(window, show);
   UpdateWindow(window);
   MSG message;

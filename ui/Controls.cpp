@@ -47,6 +47,8 @@ void TWinControl::ApplyProperty(const LayoutProperty& property, const TForm& for
   }
 }
 
+bool TWinControl::HandleNotify(NMHDR&, LRESULT&) { return false; }
+
 bool TWinControl::IsMenuKey(TShortCut shortCut) const {
   // A form without a menu bar has no shortcuts of its own beyond its context menu, so the
   // walk up the parents covers the window's shortcuts too.

@@ -23,6 +23,10 @@ class TWinControl : public TComponent, public TWindowTarget {
 
   void ApplyProperty(const LayoutProperty& property, const TForm& form) override;
 
+  // A notification this control sent its parent (WM_NOTIFY), handed back to it by the form;
+  // true when handled, with the answer in `result`.
+  virtual bool HandleNotify(NMHDR& header, LRESULT& result);
+
  protected:
   // Left, Top, Width and Height: the outer bounds in the parent's client coordinates.
   bool ApplyBoundsProperty(const LayoutProperty& property);

@@ -266,6 +266,16 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    case WM_NOTIFY: {
+      NMHDR& header = *reinterpret_cast<NMHDR*>(lParam);
+      for (TWinControl* control : controls_) {
+        LRESULT result = 0;
+        if (control->Handle() == header.hwndFrom && control->HandleNotify(header, result)) {
+          return result;
+        }
+      }
+      break;
+    }
     case WM_CLOSE:
       ShowWindow(Handle(), SW_HIDE);
       owner_.UpdateVisible();

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/Form.h"
 
 namespace {
@@ -32,54 +34,126 @@ WNDPROC RegisterListViewClass() {
 
 }  // namespace
 
-int TListView::ItemCount() const { return int(Send(LVM_GETITEMCOUNT, 0, 0)); }
-
-int TListView::InsertItem(int index, const std::string& caption, LPARAM data) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = index;
-  item.pszText = const_cast<char*>(caption.c_str());
-  item.lParam = data;
-  return int(Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-bool TListView::DeleteItem(int item) { return Send(LVM_DELETEITEM, item, 0) != FALSE; }
-
-std::string TListView::ItemText(int item, int subItem) const {
-  // LVM_GETITEMTEXT says nothing of a text cut short but for filling the buffer: grow it
-  // until the text fits with room to spare.
-  std::vector<char> buffer(256);
-  for (;;) {
-    LVITEMA request{};
-    request.iSubItem = subItem;
-    request.pszText = buffer.data();
-    request.cchTextMax = int(buffer.size());
-    const int length = int(Send(LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&request)));
-    if (length < int(buffer.size()) - 1) return std::string(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
+int TListView::AddItem(const std::string& caption) {
+  items_.push_back({caption, {}});
+  const int count = int(items_.size());
+  if (!Send(LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL)) {
+    items_.pop_back();
+    return -1;
   }
+  return count - 1;
 }
 
-bool TListView::SetItemText(int item, int subItem, const std::string& text) {
-  LVITEMA request{};
-  request.iSubItem = subItem;
-  request.pszText = const_cast<char*>(text.c_str());
-  return Send(LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&request)) != FALSE;
+bool TListView::DeleteItem(int item) {
+  // The control drops the item's state and moves the later items' states up, the selection
+  // included; the texts follow only once it has.
+  if (item < 0 || item >= ItemCount() || !Send(LVM_DELETEITEM, item, 0)) return false;
+  items_.erase(items_.begin() + item);
+  return true;
 }
 
-LPARAM TListView::ItemData(int item) const {
-  LVITEMA request{};
-  request.mask = LVIF_PARAM;
-  request.iItem = item;
-  return Send(LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&request)) ? request.lParam : 0;
+void TListView::Clear() {
+  Send(LVM_DELETEALLITEMS, 0, 0);
+  items_.clear();
 }
 
-bool TListView::SetItemData(int item, LPARAM data) {
-  LVITEMA request{};
-  request.mask = LVIF_PARAM;
-  request.iItem = item;
-  request.lParam = data;
-  return Send(LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&request)) != FALSE;
+const std::string* TListView::Text(int item, int column) const {
+  if (item < 0 || item >= ItemCount() || column < 0) return nullptr;
+  const Item& row = items_[std::size_t(item)];
+  if (column == 0) return &row.caption;
+  return std::size_t(column) <= row.subItems.size() ? &row.subItems[std::size_t(column) - 1]
+                                                    : nullptr;
+}
+
+std::string TListView::ItemText(int item, int column) const {
+  const std::string* text = Text(item, column);
+  return text ? *text : std::string();
+}
+
+bool TListView::SetCaption(int item, const std::string& caption) {
+  if (item < 0 || item >= ItemCount()) return false;
+  items_[std::size_t(item)].caption = caption;
+  Redraw(item);
+  return true;
+}
+
+bool TListView::AddSubItem(int item, const std::string& text) {
+  if (item < 0 || item >= ItemCount()) return false;
+  items_[std::size_t(item)].subItems.push_back(text);
+  Redraw(item);
+  return true;
+}
+
+int TListView::SubItemCount(int item) const {
+  return item < 0 || item >= ItemCount() ? -1 : int(items_[std::size_t(item)].subItems.size());
+}
+
+void TListView::Redraw(int item) {
+  // While the painting is held the whole list is repainted at its end anyway.
+  if (updateCount_ == 0) Send(LVM_REDRAWITEMS, item, item);
+}
+
+int TListView::FindItem(int start, const LVFINDINFOA& find) const {
+  // The control's own type-ahead asks for the next caption that starts with what was typed,
+  // ignoring case.
+  const bool partial = (find.flags & LVFI_PARTIAL) != 0;
+  if (!(partial || (find.flags & LVFI_STRING)) || find.psz == nullptr) return -1;
+  const int count = ItemCount();
+  const int length = lstrlenA(find.psz);
+  const int first = start < 0 || start >= count ? 0 : start;
+  for (int step = 0; step < count; ++step) {
+    const int item = first + step;
+    if (item >= count && !(find.flags & LVFI_WRAP)) break;
+    const std::string& caption = items_[std::size_t(item % count)].caption;
+    if (partial && int(caption.size()) < length) continue;
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, caption.c_str(),
+                       partial ? length : int(caption.size()), find.psz, length) == CSTR_EQUAL) {
+      return item % count;
+    }
+  }
+  return -1;
+}
+
+bool TListView::HandleNotify(NMHDR& header, LRESULT& result) {
+  switch (header.code) {
+    case LVN_GETDISPINFOA: {
+      LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
+      if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        const std::string* text = Text(item.iItem, item.iSubItem);
+        lstrcpynA(item.pszText, text ? text->c_str() : "", item.cchTextMax);
+      }
+      result = 0;
+      return true;
+    }
+    case LVN_ODFINDITEMA: {
+      const NMLVFINDITEMA& find = reinterpret_cast<NMLVFINDITEMA&>(header);
+      result = FindItem(find.iStart, find.lvfi);
+      return true;
+    }
+    case LVN_ODFINDITEMW: {
+      // Wine's control sends the search in this form whatever the format it was asked for.
+      const NMLVFINDITEMW& find = reinterpret_cast<NMLVFINDITEMW&>(header);
+      std::string text;
+      if (find.lvfi.psz) {
+        const int size =
+            WideCharToMultiByte(CP_ACP, 0, find.lvfi.psz, -1, nullptr, 0, nullptr, nullptr);
+        text.resize(std::size_t(std::max(size, 1)));
+        WideCharToMultiByte(CP_ACP, 0, find.lvfi.psz, -1, text.data(), size, nullptr, nullptr);
+      }
+      LVFINDINFOA ansi{};
+      ansi.flags = find.lvfi.flags;
+      ansi.psz = find.lvfi.psz ? text.c_str() : nullptr;
+      result = FindItem(find.iStart, ansi);
+      return true;
+    }
+    case LVN_ENDLABELEDITA: {
+      const LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
+      result = item.pszText != nullptr && SetCaption(item.iItem, item.pszText);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 UINT TListView::ItemState(int item, UINT mask) const {
@@ -151,10 +225,13 @@ void TListView::ApplyProperty(const LayoutProperty& property, const TForm& form)
 
 void TListView::CreateHandles(TForm& form) {
   SetDefaultProcedure(RegisterListViewClass());
-  const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | viewStyle_ |
-                      (multiSelect_ ? 0 : LVS_SINGLESEL) | (readOnly_ ? 0 : LVS_EDITLABELS);
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_OWNERDATA |
+                      viewStyle_ | (multiSelect_ ? 0 : LVS_SINGLESEL) |
+                      (readOnly_ ? 0 : LVS_EDITLABELS);
   CreateHandle(WS_EX_CLIENTEDGE, kWindowClass, "", style, left_, top_, width_, height_,
                form.Handle());
+  // The texts handed out are ANSI, so the control is asked to notify in ANSI.
+  Send(CCM_SETUNICODEFORMAT, FALSE, 0);
   SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(form.Font()), FALSE);
   Send(LVM_SETTEXTCOLOR, 0, GetSysColor(form.FontColor()));
   if (rowSelect_) {

@@ -1,6 +1,6 @@
 #pragma once
-// The catalogue's registration list over a list-view control: its items are the rows, item
-// text 0 the caption and item text n + 1 sub-item n, the selection state the selected flag.
+// The catalogue's registration list over a list-view control: its items are the rows, the
+// item's caption the row's, its sub-items the row's, its selection state the selected flag.
 
 #include "catalogue/RegistrationList.h"
 #include "ui/ListView.h"
@@ -8,7 +8,6 @@
 class ListViewRows : public RegistrationList {
  public:
   explicit ListViewRows(TListView& list) : list_(list) {}
-  ~ListViewRows() override;
   ListViewRows(const ListViewRows&) = delete;
   ListViewRows& operator=(const ListViewRows&) = delete;
 
@@ -24,13 +23,5 @@ class ListViewRows : public RegistrationList {
   bool Selected(int row) const override;
 
  private:
-  // Writes the sub-item count of the row being filled into its item data. Each write costs
-  // about as much as inserting the row (the control tells the window of every item change),
-  // so a row's count is written once, when the filling moves on to another row, before a
-  // deletion shifts the rows, or when this object goes, an error included.
-  void StoreFillingCount();
-
   TListView& list_;
-  int fillingRow_ = -1;
-  int fillingCount_ = 0;
 };

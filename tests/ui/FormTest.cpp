@@ -82,8 +82,8 @@ class FormTest : public testing::Test {
     auto form = std::make_unique<TTestForm>(Application, kLayout);
     form->Show();
     SetForegroundWindow(form->Handle());
-    form->lvItems->InsertItem(0, "first", 0);
-    form->lvItems->InsertItem(1, "second", 0);
+    form->lvItems->AddItem("first");
+    form->lvItems->AddItem("second");
     SetFocus(form->lvItems->Handle());
     PumpMessages();
     return form;
@@ -258,6 +258,39 @@ TEST_F(FormTest, ClickHandlerErrorsAreShownOnBothRoutes) {
     EXPECT_EQ(Application.Title(), box.caption);
     EXPECT_TRUE(box.errorIcon);
   }
+}
+
+// The list keeps its items' texts itself and the control only shows them, so the control's
+// bookkeeping of each item has to stay with the right text.
+TEST_F(FormTest, ADeletedRowTakesOnlyItsOwnSelectionAwayAndTheLaterRowsKeepTheirs) {
+  auto form = ShownForm();
+  TListView& list = *form->lvItems;
+  list.AddItem("third");
+  list.AddItem("fourth");
+  Select(list, 1);
+  Select(list, 3);
+
+  ASSERT_TRUE(list.DeleteItem(1));
+  PumpMessages();
+  EXPECT_EQ(3, list.ItemCount());
+  EXPECT_EQ(1, list.SelectedCount());
+  EXPECT_EQ("fourth", list.ItemText(list.NextItem(-1, LVNI_SELECTED), 0));
+  EXPECT_FALSE(list.DeleteItem(3));
+  EXPECT_EQ("third", list.ItemText(1, 0));
+}
+
+TEST_F(FormTest, TypingACaptionsFirstLetterFindsItsRowAndAnEditedCaptionIsKept) {
+  auto form = ShownForm();
+  TListView& list = *form->lvItems;
+  PressKey('S');
+  EXPECT_EQ(1, list.NextItem(-1, LVNI_FOCUSED));
+
+  const HWND edit = reinterpret_cast<HWND>(SendMessageA(list.Handle(), LVM_EDITLABELA, 0, 0));
+  ASSERT_NE(nullptr, edit);
+  SetWindowTextA(edit, "renamed");
+  SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+  PumpMessages();
+  EXPECT_EQ("renamed", list.ItemText(0, 0));
 }
 
 TEST_F(FormTest, MenuShowsTheCaptionWithTheShortcutName) {
