@@ -68,8 +68,8 @@ void Select(TListView& list, int item) {
   SendMessageA(list.Handle(), LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
 }
 
-// The listing as the window runs it, or, without `held`, as it ran before the list's redraw was
-// held: every insert repaints.
+// The listing as the window runs it, or, without `held`, without the list's redraw held: every
+// new row repaints.
 void WindowListing(benchmark::State& state, BenchRegistry& seed, bool held) {
   seed.Seed(int(state.range(0)));
   TListView& list = *MainForm->lvBHO;
@@ -115,7 +115,7 @@ void WindowFloor(benchmark::State& state, BenchRegistry& seed, bool sizeFirst) {
 }
 
 // The removal as the Remove command runs it, but confirmed with Yes by the benchmark and the
-// tool's start recorded instead of made. `hold` false is the removal before its redraw guard.
+// tool's start recorded instead of made. `hold` false is the removal without its redraw guard.
 void WindowRemoval(benchmark::State& state, BenchRegistry& seed, bool hold) {
   const int count = int(state.range(0));
   seed.Seed(count);
