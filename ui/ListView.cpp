@@ -47,7 +47,7 @@ int TListView::AddItem(const std::string& caption) {
 bool TListView::DeleteItem(int item) {
   // The control drops the item's state and moves the later items' states up, the selection
   // included; the texts follow only once it has.
-  if (item < 0 || item >= ItemCount() || !Send(LVM_DELETEITEM, item, 0)) return false;
+  if (!Exists(item) || !Send(LVM_DELETEITEM, item, 0)) return false;
   items_.erase(items_.begin() + item);
   return true;
 }
@@ -58,7 +58,7 @@ void TListView::Clear() {
 }
 
 const std::string* TListView::Text(int item, int column) const {
-  if (item < 0 || item >= ItemCount() || column < 0) return nullptr;
+  if (!Exists(item) || column < 0) return nullptr;
   const Item& row = items_[std::size_t(item)];
   if (column == 0) return &row.caption;
   return std::size_t(column) <= row.subItems.size() ? &row.subItems[std::size_t(column) - 1]
@@ -71,21 +71,21 @@ std::string TListView::ItemText(int item, int column) const {
 }
 
 bool TListView::SetCaption(int item, const std::string& caption) {
-  if (item < 0 || item >= ItemCount()) return false;
+  if (!Exists(item)) return false;
   items_[std::size_t(item)].caption = caption;
   Redraw(item);
   return true;
 }
 
 bool TListView::AddSubItem(int item, const std::string& text) {
-  if (item < 0 || item >= ItemCount()) return false;
+  if (!Exists(item)) return false;
   items_[std::size_t(item)].subItems.push_back(text);
   Redraw(item);
   return true;
 }
 
 int TListView::SubItemCount(int item) const {
-  return item < 0 || item >= ItemCount() ? -1 : int(items_[std::size_t(item)].subItems.size());
+  return Exists(item) ? int(items_[std::size_t(item)].subItems.size()) : -1;
 }
 
 void TListView::Redraw(int item) {

@@ -65,6 +65,7 @@ class TListView : public TWinControl {
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
     return SendMessageA(Handle(), message, wParam, lParam);
   }
+  bool Exists(int item) const { return item >= 0 && item < ItemCount(); }
   const std::string* Text(int item, int column) const;  // nullptr for an empty column
   void Redraw(int item);
   // The item whose caption matches a type-ahead search of the control, or -1.
