@@ -45,6 +45,18 @@ bool IsPlainName(const std::string& name) {
                                       [](char c) { return c >= 0x20 && c <= 0x7E && c != '\\'; });
 }
 
+// Whether the machine's own class registration names exactly this server file. On Windows
+// HKEY_CLASSES_ROOT shows a user's per-user classes over the machine's, and any program of the
+// user may write those without elevation; the tool runs elevated, as this program does, and
+// loads the file it is handed. Only an administrator can write the machine's registration.
+bool MachineRegistersServer(TRegistry& registry, const std::string& guid,
+                            const std::string& serverFile) {
+  std::string machineFile;
+  return registry.ReadTextOf("\\SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32", "",
+                             machineFile) &&
+         machineFile == serverFile;
+}
+
 void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
                         const NameCounts& listed, const StartProcessOperation& startProcess,
                         const std::string& registrationToolPath) {
@@ -66,7 +78,8 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
   // Windows file name; in registry data it would add arguments to the tool's command line.
   if (subItems > 1) {
     const std::string serverFile = rows.SubItem(row, 1);
-    if (serverFile.find('"') == std::string::npos) {
+    if (serverFile.find('"') == std::string::npos &&
+        MachineRegistersServer(registry, guid, serverFile)) {
       // The tool's full path: an unqualified name would be looked up in the program's own
       // folder and the current folder before the system folder.
       startProcess('"' + registrationToolPath + "\" -u \"" + serverFile + '"', kShowHidden);
@@ -86,6 +99,13 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
                     const StartProcessOperation& startProcess,
                     const std::string& registrationToolPath) {
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
+  // However the removal ends, an error from the list included, it leaves no key open: the next
+  // one would resolve the helper-object key's relative path below it, find nothing, and silently
+  // do nothing.
+  struct KeyLeaver {
+    TRegistry& registry;
+    ~KeyLeaver() { registry.LeaveKey(); }
+  } leaver{registry};
   if (rows.SelectedCount() > 0 && registry.EnterKey(kHelperObjectKeyPath) &&
       confirm("Are you sure?", "please confirm", kConfirmStyle) == kAnswerYes) {
     NameCounts listed;
@@ -97,5 +117,4 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
       }
     }
   }
-  registry.LeaveKey();
 }

@@ -12,6 +12,8 @@
 namespace {
 
 const char kFailedToGetData[] = "Failed to get data for '%s'";
+// The value by which a key opened as itself shows that it is a symbolic link.
+const char kLinkValueName[] = "SymbolicLinkValue";
 const char kInvalidDataType[] = "Invalid data type for '%s'";
 
 std::string Formatted(const char* pattern, const std::string& name) {
@@ -186,16 +188,51 @@ ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) 
 }
 
 std::string TRegistry::ReadText(const std::string& name) {
-  const int size = ValueSize(name);
-  if (size <= 0) return std::string();
-  std::string text(static_cast<size_t>(size), '\0');
-  const ValueRead read = ReadValue(name, &text[0], size);
-  if (read.Type != REG_SZ && read.Type != REG_EXPAND_SZ) {
-    throw ERegistryException(Formatted(kInvalidDataType, name));
+  std::string text;
+  switch (ReadTextFrom(currentKey_, name, text)) {
+    case TextStatus::Failed:
+      throw ERegistryException(Formatted(kFailedToGetData, name));
+    case TextStatus::NotText:
+      throw ERegistryException(Formatted(kInvalidDataType, name));
+    case TextStatus::Read:
+      break;
   }
+  return text;
+}
+
+bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
+  const bool relative = IsRelative(path);
+  const std::string subKey = WithoutLeadingBackslash(path);
+  HKEY opened = nullptr;
+  if (functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, access_, &opened) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const RegistryKey key(opened, RegistryKeyTraits{&functions_});
+  return ReadTextFrom(opened, name, text) == TextStatus::Read;
+}
+
+// A missing or empty value is empty text, whatever its type.
+TRegistry::TextStatus TRegistry::ReadTextFrom(HKEY key, const std::string& name,
+                                              std::string& text) const {
+  text.clear();
+  DWORD type = REG_NONE, size = 0;
+  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size) !=
+          ERROR_SUCCESS ||
+      static_cast<std::int32_t>(size) <= 0) {
+    return TextStatus::Read;
+  }
+  std::string data(size, '\0');
+  DWORD length = size;
+  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type,
+                              reinterpret_cast<LPBYTE>(&data[0]), &length) != ERROR_SUCCESS) {
+    return TextStatus::Failed;
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return TextStatus::NotText;
   // The value may have shrunk since its size was queried: only the bytes read are text.
-  if (read.Size >= 0 && read.Size < size) text.resize(static_cast<size_t>(read.Size));
-  return text.substr(0, text.find('\0'));
+  if (length < size) data.resize(length);
+  text = data.substr(0, data.find('\0'));
+  return TextStatus::Read;
 }
 
 bool TRegistry::RemoveKeyTree(const std::string& path) {
@@ -209,21 +246,23 @@ bool TRegistry::RemoveKeyTree(const std::string& path) {
   // key on the way down, each owning its handle, so that every handle is closed on every path.
   struct Level {
     RegistryKey key;
+    bool link;
     std::int32_t nextIndex;  // enumerated last to first, so deleting never shifts the rest
     std::vector<char> name;
   };
   std::vector<Level> levels;
-  // REG_OPTION_OPEN_LINK: a link is opened as itself, which has no subkeys, so the walk never
-  // reaches its target.
+  // REG_OPTION_OPEN_LINK: a link is opened as itself, and the walk never enters its target.
   const auto enter = [&](HKEY base, const char* name) {
     HKEY opened = nullptr;
     if (functions_.OpenKeyEx(base, name, REG_OPTION_OPEN_LINK, access_, &opened) != ERROR_SUCCESS) {
       return false;
     }
     RegistryKey key(opened, RegistryKeyTraits{&functions_});
+    const bool link = IsLink(opened);
     KeyInfo info;
-    const bool known = QueryKeyInfoOf(opened, info);
-    levels.push_back(Level{std::move(key), known ? info.NumSubKeys - 1 : -1, NameBuffer(info)});
+    const bool known = !link && QueryKeyInfoOf(opened, info);
+    levels.push_back(
+        Level{std::move(key), link, known ? info.NumSubKeys - 1 : -1, NameBuffer(info)});
     return true;
   };
   if (!enter(BaseFor(relative), subKey.c_str())) return false;
@@ -243,12 +282,23 @@ bool TRegistry::RemoveKeyTree(const std::string& path) {
       }
       continue;
     }
-    // Through its own handle: deleting by name from the parent would open the name again and
-    // follow a link to its target. NT refuses a key that still has subkeys, hence depth first.
-    status = functions_.DeleteKey(level.key.Get(), "");
+    // Through its own handle, never by a name: deleting by name from the parent would open the
+    // name again and follow a link to its target. Windows does so even for "" below a link's own
+    // handle, so a link goes only by the call that deletes the handle's key itself. NT refuses
+    // a key that still has subkeys, hence depth first.
+    status = level.link ? functions_.DeleteOpenKey(level.key.Get())
+                        : functions_.DeleteKey(level.key.Get(), "");
     levels.pop_back();
   }
   return status == ERROR_SUCCESS;
+}
+
+// A key opened as itself is a link when it holds the link value, whatever its type; a probe that
+// fails for any reason but "not found" cannot rule a link out.
+bool TRegistry::IsLink(HKEY key) const {
+  DWORD type = REG_NONE, size = 0;
+  return functions_.QueryValueEx(key, kLinkValueName, nullptr, &type, nullptr, &size) !=
+         ERROR_FILE_NOT_FOUND;
 }
 
 bool TRegistry::KeyExists(const std::string& path) {

@@ -61,10 +61,14 @@ class TRegistry {
   int ValueSize(const std::string& name);
   ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
+  // A text value of the key at `path`, read as ReadText reads it, without making the key current.
+  // False, and nothing raised, when the key does not open, the read fails or the value is no text.
+  bool ReadTextOf(const std::string& path, const std::string& name, std::string& text);
   // Deletes the key and everything below it, and nothing else: each key is opened as itself and
   // deleted through its own handle, so a symbolic link goes as a link and its target is never
-  // touched. A path naming the base key itself, or a subkey name that would act as a path, is
-  // refused and the key left. True when the key itself was deleted.
+  // touched. A link that cannot be deleted as itself stays, and with it every key above it. A
+  // path naming the base key itself, or a subkey name that would act as a path, is refused and
+  // the key left. True when the key itself was deleted.
   bool RemoveKeyTree(const std::string& path);
   // Whether the key is there at all, also when it cannot be opened: a key that refuses every
   // access, or a link whose target is missing, is there.
@@ -78,6 +82,9 @@ class TRegistry {
  private:
   HKEY BaseFor(bool relative) const;
   bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
+  bool IsLink(HKEY key) const;
+  enum class TextStatus { Read, Failed, NotText };
+  TextStatus ReadTextFrom(HKEY key, const std::string& name, std::string& text) const;
 
   HKEY currentKey_ = nullptr;
   HKEY rootKey_ = nullptr;

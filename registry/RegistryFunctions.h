@@ -1,7 +1,7 @@
 #pragma once
-// The one seam between the registry object and a registry: the six functions it calls.
-// On Windows the system table holds advapi32's functions; the stand-in registry offers a table
-// of its own, so the same code and the same tests run against either.
+// The one seam between the registry object and a registry: the seven functions it calls.
+// On Windows the system table holds advapi32's functions and ntdll's NtDeleteKey; the stand-in
+// registry offers a table of its own, so the same code and the same tests run against either.
 
 #include "registry/Win32Types.h"
 
@@ -18,6 +18,10 @@ struct RegistryFunctions {
   LONG(WINAPI* QueryValueEx)
   (HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataLength);
   LONG(WINAPI* DeleteKey)(HKEY key, LPCSTR subKey);
+  // Deletes the very key the handle refers to, a symbolic link opened as itself included.
+  // RegDeleteKeyA cannot: Windows opens the name it is given again, even "", and that open
+  // follows a link to its target. ERROR_PROC_NOT_FOUND where the system offers no such call.
+  LONG(WINAPI* DeleteOpenKey)(HKEY key);
 };
 
 // The registry of the platform the program runs on: advapi32 on Windows, the process's

@@ -4,6 +4,8 @@
 // itself, deleted keys stay reachable through their open handles, and an out-handle is not
 // always cleared on failure. Symbolic links behave as in Wine: every open follows them unless it
 // asks for REG_OPTION_OPEN_LINK on the last name, and a delete acts on what its open reached.
+// Where Windows is documented to differ, a stand-in made with Behaviour::Windows does as Windows
+// does (the header lists each difference and its source).
 #include "registry/StandInRegistry.h"
 
 #include <algorithm>
@@ -165,6 +167,9 @@ struct StandInRegistry::State {
   struct Handle {
     std::shared_ptr<Key> key;
     REGSAM access;
+    // Windows: the path below HKEY_CLASSES_ROOT the key was opened by, which opens below it
+    // merge again; empty for a key opened any other way.
+    std::vector<std::string> classesPath;
   };
   struct EnumFault {
     int callsLeft;
@@ -181,6 +186,8 @@ struct StandInRegistry::State {
   std::vector<EnumFault> enumFaults;
   std::function<void()> afterSizeQuery;
   bool scribble = false;
+  bool openKeyDeletion = true;
+  Behaviour behaviour = Behaviour::Wine8;
 
   State() { classes = Child(*Child(*localMachine, "SOFTWARE"), "Classes"); }
 
@@ -269,31 +276,66 @@ struct StandInRegistry::State {
       if (found == node->subkeys.end()) return ERROR_FILE_NOT_FOUND;
       node = found->second;
     }
-    return names.empty() || openLink ? ERROR_SUCCESS : FollowLinks(node, followed);
+    // Windows follows a link reached by an empty name too; Wine 8 stops at the link.
+    const bool stop = openLink || (names.empty() && behaviour == Behaviour::Wine8);
+    return stop ? ERROR_SUCCESS : FollowLinks(node, followed);
+  }
+
+  // Windows: whether `base` is HKEY_CLASSES_ROOT or a key opened through it, and its path there.
+  bool MergesClasses(HKEY base, std::vector<std::string>& below) const {
+    if (behaviour != Behaviour::Windows) return false;
+    if (base == HKEY_CLASSES_ROOT) {
+      below.clear();
+      return true;
+    }
+    auto found = handles.find(reinterpret_cast<std::uintptr_t>(base));
+    if (found == handles.end() || found->second.classesPath.empty()) return false;
+    below = found->second.classesPath;
+    return true;
+  }
+
+  std::shared_ptr<Key> UserClasses() const {
+    auto software = currentUser->subkeys.find("Software");
+    if (software == currentUser->subkeys.end()) return nullptr;
+    auto found = software->second->subkeys.find("Classes");
+    return found == software->second->subkeys.end() ? nullptr : found->second;
   }
 
   // The key below `base` that RegOpenKeyExA would open. No right is needed on `base` itself.
   // Runs of backslashes separate like one, and a trailing one is ignored, as in Wine.
-  LONG Walk(HKEY base, const std::string& path, std::shared_ptr<Key>& node,
-            bool openLink = false) const {
+  // `classesPath`, when given, receives the path below HKEY_CLASSES_ROOT of a merged open.
+  LONG Walk(HKEY base, const std::string& path, std::shared_ptr<Key>& node, bool openLink = false,
+            std::vector<std::string>* classesPath = nullptr) const {
     REGSAM unused = 0;
     LONG status = Resolve(base, node, unused);
     if (status != ERROR_SUCCESS) return status;
     if (node->deleted) return ERROR_KEY_DELETED;
     if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
     int followed = 0;
-    return Descend(node, PathNames(path), openLink, followed);
+    const std::vector<std::string> names = PathNames(path);
+    std::vector<std::string> below;
+    if (!MergesClasses(base, below)) return Descend(node, names, openLink, followed);
+    below.insert(below.end(), names.begin(), names.end());
+    if (classesPath != nullptr) *classesPath = below;
+    std::shared_ptr<Key> user = UserClasses();
+    if (user != nullptr && Descend(user, below, openLink, followed) == ERROR_SUCCESS) {
+      node = user;
+      return ERROR_SUCCESS;
+    }
+    node = classes;
+    followed = 0;
+    return Descend(node, below, openLink, followed);
   }
 
   // RegOpenKeyExA without the handle: what it finds and whether `access` is granted there.
   LONG Open(HKEY base, LPCSTR subKey, REGSAM access, std::shared_ptr<Key>& node,
-            bool openLink = false) const {
+            bool openLink = false, std::vector<std::string>* classesPath = nullptr) const {
     if (base == nullptr) return ERROR_INVALID_HANDLE;
     std::string path = subKey == nullptr ? "" : subKey;
     // Windows (and Wine) accept one leading backslash below HKEY_CLASSES_ROOT only.
     if (base == HKEY_CLASSES_ROOT && !path.empty() && path[0] == '\\') path.erase(0, 1);
     if (path.size() > kLongestPath) return ERROR_MORE_DATA;
-    LONG status = Walk(base, path, node, openLink);
+    LONG status = Walk(base, path, node, openLink, classesPath);
     if (status != ERROR_SUCCESS) return status;
     if (node->denyReading || (node->denyFullAccess && (access & ~KEY_READ) != 0)) {
       return ERROR_ACCESS_DENIED;
@@ -348,15 +390,16 @@ struct StandInRegistry::State {
       return ERROR_SUCCESS;
     }
     std::shared_ptr<Key> node;
-    const LONG status =
-        state->Open(key, subKey, access, node, (options & REG_OPTION_OPEN_LINK) != 0);
+    std::vector<std::string> classesPath;
+    const LONG status = state->Open(key, subKey, access, node,
+                                    (options & REG_OPTION_OPEN_LINK) != 0, &classesPath);
     // Wine fails these two before it clears the out-handle: a null base and an overlong path.
     if (key == nullptr || status == ERROR_MORE_DATA) return status;
     *result = nullptr;
     if (status != ERROR_SUCCESS) return status;
     const std::uintptr_t handle = nextHandle;
     nextHandle += 4;
-    state->handles.emplace(handle, Handle{node, access});
+    state->handles.emplace(handle, Handle{node, access, std::move(classesPath)});
     *result = reinterpret_cast<HKEY>(handle);
     return ERROR_SUCCESS;
   }
@@ -516,9 +559,28 @@ struct StandInRegistry::State {
     state->Detach(node);
     return ERROR_SUCCESS;
   }
+
+  // NtDeleteKey: the handle's own key, a link opened as itself included; it needs DELETE on the
+  // handle. A predefined root is no handle to it; a key deleted already deletes again (Wine).
+  static LONG WINAPI DeleteOpenKey(HKEY key) {
+    State* state = Active();
+    if (state == nullptr) return ERROR_INVALID_HANDLE;
+    ++state->calls.DeleteOpenKey;
+    if (!state->openKeyDeletion) return ERROR_PROC_NOT_FOUND;
+    if (state->Root(key) != nullptr) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<Key> node;
+    const LONG status = state->Use(key, kDeleteRight, node);
+    if (status == ERROR_KEY_DELETED) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    if (state->IsRootOrClasses(*node) || !node->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    state->Detach(node);
+    return ERROR_SUCCESS;
+  }
 };
 
-StandInRegistry::StandInRegistry() : state_(std::make_unique<State>()), previous_(active) {
+StandInRegistry::StandInRegistry(Behaviour behaviour)
+    : state_(std::make_unique<State>()), previous_(active) {
+  state_->behaviour = behaviour;
   active = this;
 }
 
@@ -537,9 +599,9 @@ StandInRegistry::~StandInRegistry() {
 }
 
 const RegistryFunctions& StandInRegistry::Functions() {
-  static const RegistryFunctions functions{&State::OpenKeyEx,    &State::CloseKey,
-                                           &State::QueryInfoKey, &State::EnumKeyEx,
-                                           &State::QueryValueEx, &State::DeleteKey};
+  static const RegistryFunctions functions{
+      &State::OpenKeyEx,    &State::CloseKey,  &State::QueryInfoKey, &State::EnumKeyEx,
+      &State::QueryValueEx, &State::DeleteKey, &State::DeleteOpenKey};
   return functions;
 }
 
@@ -623,6 +685,8 @@ void StandInRegistry::FailEnumCall(int nthFromNow, LONG status) {
 }
 
 void StandInRegistry::ScribbleBeyondReads() { state_->scribble = true; }
+
+void StandInRegistry::WithoutOpenKeyDeletion() { state_->openKeyDeletion = false; }
 
 void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
   state_->afterSizeQuery = std::move(action);

@@ -2,6 +2,23 @@
 // An in-memory registry written from the Win32 registry contract, for running the registry
 // object and the catalogue without Windows (and, under Wine, beside the real registry).
 // Only one stand-in is active at a time: its function table routes to the active instance.
+//
+// Each stand-in behaves as Wine 8's registry does (the differential test holds it to that), or,
+// chosen when it is made, as Windows' registry is documented to behave where the two differ:
+// - An open without REG_OPTION_OPEN_LINK follows a link even for an empty subkey name, so
+//   RegDeleteKeyA(link, "") reaches the link's target: deleted when it has no subkeys, refused
+//   when it has some. Microsoft's RegDeleteKeyEx reference ("opens the subkey with the DELETE
+//   access right", with no way to ask for the link itself); ReactOS advapi32 RegDeleteKeyExW
+//   (NtOpenKey relative to the handle without OBJ_OPENLINK, then NtDeleteKey) and its kernel's
+//   parse routine (a link opened without OBJ_OPENLINK is reparsed to its target); the current
+//   public Wine server's open_key. Wine 8 opens the link itself for an empty name.
+// - HKEY_CLASSES_ROOT merges HKEY_CURRENT_USER\Software\Classes over
+//   HKEY_LOCAL_MACHINE\SOFTWARE\Classes: a path opened through it, or below a key opened
+//   through it, is the per-user key where that exists and the machine's otherwise. Microsoft,
+//   "Merged View of HKEY_CLASSES_ROOT" (elevated processes included; only COM activation skips
+//   per-user classes there). Wine 8 shows the machine's classes alone. Only opens merge: the key
+//   an open chose enumerates and reads as itself.
+// NtDeleteKey, the seam's handle deletion, acts on the handle's own key in both.
 
 #include <functional>
 #include <map>
@@ -20,14 +37,18 @@ class StandInRegistry {
     int EnumKeyEx = 0;
     int QueryValueEx = 0;
     int DeleteKey = 0;
+    int DeleteOpenKey = 0;
   };
 
-  StandInRegistry();  // empty but for the predefined roots; becomes the active stand-in
+  enum class Behaviour { Wine8, Windows };
+
+  // Empty but for the predefined roots; becomes the active stand-in.
+  explicit StandInRegistry(Behaviour behaviour = Behaviour::Wine8);
   ~StandInRegistry();
   StandInRegistry(const StandInRegistry&) = delete;
   StandInRegistry& operator=(const StandInRegistry&) = delete;
 
-  // The six functions, bound to whichever stand-in is active when they are called.
+  // The seven functions, bound to whichever stand-in is active when they are called.
   static const RegistryFunctions& Functions();
 
   // Seeding and inspection; paths are backslash-separated below a predefined root.
@@ -58,6 +79,8 @@ class StandInRegistry {
   // From now on a read leaves the bytes after the data undefined, as the registry may (Windows'
   // ANSI functions use the caller's buffer as scratch): no NUL is added, filler is written.
   void ScribbleBeyondReads();
+  // From now on DeleteOpenKey fails with ERROR_PROC_NOT_FOUND, as where ntdll lacks NtDeleteKey.
+  void WithoutOpenKeyDeletion();
   const CallCounts& Calls() const;
   void ResetCalls();
 

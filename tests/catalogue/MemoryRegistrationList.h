@@ -1,6 +1,7 @@
 #pragma once
 // The registration list the catalogue tests hand in instead of the main window's list.
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,10 @@ class MemoryRegistrationList : public RegistrationList {
     rows.emplace_back();
     return Count() - 1;
   }
-  void Delete(int index) override { rows.erase(rows.begin() + index); }
+  void Delete(int index) override {
+    if (index == refusedDelete) throw std::runtime_error("the list refused to delete a row");
+    rows.erase(rows.begin() + index);
+  }
   int SelectedCount() const override {
     int count = 0;
     for (const MemoryRow& row : rows) count += row.Selected ? 1 : 0;
@@ -37,4 +41,5 @@ class MemoryRegistrationList : public RegistrationList {
   bool Selected(int row) const override { return rows.at(row).Selected; }
 
   std::vector<MemoryRow> rows;
+  int refusedDelete = -1;  // a row whose deletion raises, as a failing list control's might
 };

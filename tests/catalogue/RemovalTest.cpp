@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -155,7 +156,10 @@ TEST_P(Removal, DeletesTheRegistrationKeyWithEverythingBelowIt) {
 }
 
 TEST_P(Removal, StartsTheToolWithEmptyQuotesForAnEmptyServerFile) {
-  rows.rows[1].SubItems[1] = "";
+  backend->SetValue(HKEY_CLASSES_ROOT, ServerKey(kGuid2), "", REG_SZ, "");
+  rows.rows.clear();
+  ListRegistrations(*registry, rows);
+  ASSERT_EQ(rows.rows.at(1).SubItems.at(1), "");
   Select(1);
   Remove();
   EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" -u \"\""}));
@@ -196,6 +200,41 @@ TEST_P(Removal, LeavesTheRegistryAloneForARowWithoutAGuidOrWithAPathForOne) {
     EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(guid))) << guid;
   }
   ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, NeverHandsTheToolAServerFileFromThePerUserClasses) {
+  // Windows shows a user's own classes over the machine's in HKEY_CLASSES_ROOT, and any program
+  // of the user may write them; the tool, started elevated, would load whatever they name.
+  const std::string userClasses = "Software\\Classes\\";
+  backend->SetText(HKEY_CURRENT_USER, userClasses + ServerKey(kGuid1), "", "C:\\user\\evil.dll");
+  // A per-user class key without a server of its own: the machine's shows through.
+  backend->SetText(HKEY_CURRENT_USER, userClasses + ClassKey(kGuid2), "", "Renamed");
+  rows.rows.clear();
+  ListRegistrations(*registry, rows);
+  const bool merged = GetParam() == BackendKind::StandInAsWindows;
+  ASSERT_EQ(rows.rows.at(0).SubItems.at(1), merged ? "C:\\user\\evil.dll" : "C:\\x\\a.dll");
+  for (int row = 0; row < 3; ++row) Select(row);
+  Remove();
+
+  std::vector<std::string> expected{CommandFor("C:\\x\\c.dll"), CommandFor("C:\\x\\b.dll")};
+  if (!merged) expected.push_back(CommandFor("C:\\x\\a.dll"));
+  EXPECT_EQ(commands, expected);
+  EXPECT_EQ(rows.Count(), 0) << "the registrations go all the same";
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+  ExpectLeftWithNoKeyOpen();
+}
+
+TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
+  Select(1);
+  Select(2);
+  rows.refusedDelete = 1;
+  EXPECT_THROW(Remove(), std::runtime_error);
+  ExpectLeftWithNoKeyOpen();
+  rows.refusedDelete = -1;
+  Remove();
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1}));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
 }
 
 TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGone) {
@@ -277,12 +316,20 @@ TEST_P(Removal, KeepsTheRowOfARegistrationThatCouldNotBeDeleted) {
   backend->CreateKey(HKEY_LOCAL_MACHINE, locked + "\\Inner");
   backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\B\\Sibling");
   backend->StandIn()->DenyFullAccess(HKEY_LOCAL_MACHINE, locked);
-  Select(0);
-  Select(1);
+  // A link where the system offers no way to delete a link itself: it stays, and so does its
+  // registration.
+  const std::string target = std::string(kMachineTestsKey) + "\\Leaf";
+  backend->CreateKey(HKEY_LOCAL_MACHINE, target);
+  backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3) + "\\A\\Link",
+                      backend->NativeMachinePath(target));
+  backend->StandIn()->WithoutOpenKeyDeletion();
+  for (int row = 0; row < 3; ++row) Select(row);
   Remove();
-  EXPECT_EQ(commands.size(), 2u) << "the tool is still started";
+  EXPECT_EQ(commands.size(), 3u) << "the tool is still started";
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, locked + "\\Inner"));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\B\\Sibling"));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, target));
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3) + "\\A"));
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
   ExpectLeftWithNoKeyOpen();
 }
@@ -352,4 +399,4 @@ TEST_P(Removal, ListsAndRemovesTenThousandRegistrations) {
 
 }  // namespace
 
-INSTANTIATE_FOR_EVERY_BACKEND(Removal);
+INSTANTIATE_FOR_EVERY_BACKEND_AND_WINDOWS(Removal);

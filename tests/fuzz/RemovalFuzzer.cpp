@@ -1,8 +1,10 @@
 // Fuzz target over the stand-in registry: the input builds a helper-object registry and a run
 // of listings and removals, and after every step the promises of the program must hold. A
 // listing changes nothing; a removal deletes the whole tree of every row it reports gone (a link
-// as the link, never its target) and nothing outside the selected rows' trees; no key stays
-// open but the registry object's current key.
+// as the link, never its target) and nothing outside the selected rows' trees, and never hands
+// the registration tool a server file from the per-user classes; no key stays open but the
+// registry object's current key. Each input runs on the stand-in as Wine 8's registry and as
+// Windows' registry.
 //
 // Built for libFuzzer with VELLORAN_FUZZ (scripts/fuzz.sh); otherwise a replay of the inputs
 // given on the command line (files or folders), as CTest runs it over tests/fuzz/corpus.
@@ -11,12 +13,39 @@
 #include <exception>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/Listing.h"
 #include "tests/support/RandomRegistry.h"
 
 namespace {
+
+// Where per-user classes override the machine's: HKEY_CLASSES_ROOT shows them on Windows, and
+// an elevated registration tool must never be handed what a user without elevation wrote.
+const char kPerUserServer[] = "C:\\per-user\\";
+
+// Per-user class keys for two in three of the generated class keys, one in two of them with a
+// server of its own. Decided by position, not by the input's bytes, so that inputs kept in the
+// corpus still build the registries they were kept for.
+void AddPerUserClasses(const GeneratedRegistry& generated, RegistryBackend& backend) {
+  const std::string machineClasses = "SOFTWARE\\Classes\\CLSID";
+  int index = 0;
+  for (const std::string& tree : generated.trees) {
+    if (tree.size() <= machineClasses.size() || !IsWithin(tree, machineClasses)) continue;
+    const std::string classKey =
+        "Software\\Classes\\CLSID" + tree.substr(machineClasses.size());
+    switch (index++ % 3) {
+      case 0:
+        backend.SetText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", "",
+                        kPerUserServer + std::to_string(index) + ".dll");
+        break;
+      case 1:
+        backend.SetText(HKEY_CURRENT_USER, classKey, "", "per-user name");
+        break;
+    }
+  }
+}
 
 bool SameRow(const MemoryRow& a, const MemoryRow& b) {
   return a.Caption == b.Caption && a.SubItems == b.SubItems;
@@ -25,6 +54,11 @@ bool SameRow(const MemoryRow& a, const MemoryRow& b) {
 void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
                   const MemoryRegistrationList& left, const std::vector<DumpEntry>& before,
                   const std::vector<DumpEntry>& after, std::vector<std::string>& problems) {
+  for (const std::string& command : run.commands) {
+    if (command.find(kPerUserServer) != std::string::npos) {
+      problems.push_back("a per-user server handed to the tool: " + command);
+    }
+  }
   const std::size_t count = listed.rows.size(), leftCount = left.rows.size();
   std::vector<std::string> trees(count);
   std::vector<bool> mayGo(count);
@@ -78,13 +112,13 @@ void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
   }
 }
 
-std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size) {
+std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, BackendKind kind) {
   std::vector<std::string> problems;
   ByteChoices choices(data, size);
-  std::unique_ptr<RegistryBackend> backend = MakeBackend(BackendKind::StandIn);
+  std::unique_ptr<RegistryBackend> backend = MakeBackend(kind);
   const std::vector<std::string> everything{""};
   try {
-    GenerateRegistry(choices, *backend, true);
+    AddPerUserClasses(GenerateRegistry(choices, *backend, true), *backend);
     TRegistry registry(backend->Functions());
     MemoryRegistrationList rows;  // listings append to it, stale rows and all
     for (int step = 1; step <= 8 && !choices.Exhausted() && problems.empty(); ++step) {
@@ -109,6 +143,9 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size) {
   return problems;
 }
 
+const std::pair<BackendKind, const char*> kBehaviours[] = {
+    {BackendKind::StandIn, "wine 8"}, {BackendKind::StandInAsWindows, "windows"}};
+
 }  // namespace
 
 #ifdef VELLORAN_FUZZ_REPLAY
@@ -129,30 +166,38 @@ int main(int argc, char** argv) {
       inputs.push_back(argv[arg]);
     }
   }
-  int failures = 0;
-  for (const fs::path& input : inputs) {
-    std::ifstream file(input, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    std::vector<std::string> problems =
-        Problems(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    if (!file.is_open()) problems.push_back("cannot be read");
-    if (problems.empty()) continue;
-    ++failures;
-    std::printf("%s:\n", input.string().c_str());
-    for (const std::string& problem : problems) std::printf("  %s\n", problem.c_str());
+  bool passed = !inputs.empty();
+  for (const auto& [kind, name] : kBehaviours) {
+    int failures = 0;
+    for (const fs::path& input : inputs) {
+      std::ifstream file(input, std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+      std::vector<std::string> problems =
+          Problems(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), kind);
+      if (!file.is_open()) problems.push_back("cannot be read");
+      if (problems.empty()) continue;
+      ++failures;
+      std::printf("%s (%s):\n", input.string().c_str(), name);
+      for (const std::string& problem : problems) std::printf("  %s\n", problem.c_str());
+    }
+    std::printf("fuzz replay: %zu inputs, %d failures (%s)\n", inputs.size(), failures, name);
+    passed = passed && failures == 0;
   }
-  std::printf("fuzz replay: %zu inputs, %d failures\n", inputs.size(), failures);
-  return failures == 0 && !inputs.empty() ? 0 : 1;
+  return passed ? 0 : 1;
 }
 
 #else
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::vector<std::string> problems = Problems(data, size);
-  if (problems.empty()) return 0;
-  for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
-  std::abort();
+  for (const auto& [kind, name] : kBehaviours) {
+    const std::vector<std::string> problems = Problems(data, size, kind);
+    if (problems.empty()) continue;
+    std::fprintf(stderr, "%s:\n", name);
+    for (const std::string& problem : problems) std::fprintf(stderr, "%s\n", problem.c_str());
+    std::abort();
+  }
+  return 0;
 }
 
 #endif

@@ -1,4 +1,4 @@
-// The six registry functions as the program calls them, against every backend: what holds for
+// The seven registry functions as the program calls them, against every backend: what holds for
 // Wine's registry must hold for the stand-in. Output buffers are pre-filled with sentinels so
 // that a write where none belongs shows.
 #include <gtest/gtest.h>
@@ -628,20 +628,75 @@ TEST_P(RegistryContract, ADeleteActsOnWhatItsOpenReached) {
             ERROR_SUCCESS)
       << "while the link stayed";
 
-  // Through a handle to the link itself, the empty name deletes the link alone.
+  // Through a handle to the link itself, the empty name deletes the link alone (on Wine 8).
   EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
   EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
+  // Deleting the handle's own key takes a link as the link, on Windows too; a key with
+  // subkeys is refused, and one deleted already goes again without complaint.
   ASSERT_EQ(Reg().OpenKeyEx(scratch, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
             ERROR_SUCCESS);
-  EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
+  EXPECT_EQ(Reg().DeleteOpenKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(Reg().DeleteOpenKey(link), ERROR_SUCCESS);
   EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
   EXPECT_EQ(SubkeyNames(scratch), std::vector<std::string>{"Tree"});
   EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+  {
+    OpenedKey parent(Reg(), HKEY_LOCAL_MACHINE, target);
+    EXPECT_EQ(Reg().DeleteOpenKey(parent), ERROR_ACCESS_DENIED);
+  }
 
   // The backends' own tree removal takes links as links too.
   backend->DeleteTree(HKEY_CURRENT_USER, Scratch("Tree"));
   EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree")));
   EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, target + "\\Sub"));
+}
+
+// Where Windows is documented to differ from Wine 8, which only the stand-in can stand for.
+TEST(StandInAsWindows, FollowsALinkReachedByAnEmptyNameAndMergesPerUserClasses) {
+  StandInRegistry registry(StandInRegistry::Behaviour::Windows);
+  const RegistryFunctions& reg = StandInRegistry::Functions();
+  registry.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Sub\\Deeper");
+  registry.CreateKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Leaf");
+  registry.CreateLink(HKEY_CURRENT_USER, "Link", "\\Registry\\Machine\\SOFTWARE\\Target\\Sub");
+  registry.CreateLink(HKEY_CURRENT_USER, "LeafLink", "\\Registry\\Machine\\SOFTWARE\\Target\\Leaf");
+  for (const char* name : {"Link", "LeafLink"}) {
+    HKEY link = nullptr;
+    ASSERT_EQ(reg.OpenKeyEx(HKEY_CURRENT_USER, name, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
+              ERROR_SUCCESS);
+    const LONG deleted = reg.DeleteKey(link, "");
+    EXPECT_EQ(reg.CloseKey(link), ERROR_SUCCESS);
+    EXPECT_EQ(reg.OpenKeyEx(HKEY_CURRENT_USER, name, REG_OPTION_OPEN_LINK, KEY_READ, &link),
+              ERROR_SUCCESS)
+        << name << ": the link stays";
+    EXPECT_EQ(reg.CloseKey(link), ERROR_SUCCESS);
+    if (std::string(name) == "Link") {
+      EXPECT_EQ(deleted, ERROR_ACCESS_DENIED) << "the target has subkeys";
+    } else {
+      EXPECT_EQ(deleted, ERROR_SUCCESS);
+      EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Leaf"));
+    }
+  }
+
+  const std::string classKey = "CLSID\\" + kClass1;
+  registry.SetText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "", "machine.dll");
+  registry.SetText(HKEY_CURRENT_USER, "Software\\Classes\\" + classKey, "", "per-user");
+  const auto read = [&](const std::string& path) {
+    HKEY key = nullptr, server = nullptr;
+    char text[16] = "";
+    DWORD size = sizeof text;
+    EXPECT_EQ(reg.OpenKeyEx(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_EQ(reg.OpenKeyEx(key, path.c_str(), 0, KEY_READ, &server), ERROR_SUCCESS);
+    reg.QueryValueEx(server, "", nullptr, nullptr, reinterpret_cast<LPBYTE>(text), &size);
+    reg.CloseKey(server);
+    reg.CloseKey(key);
+    return std::string(text);
+  };
+  EXPECT_EQ(read(""), "per-user");
+  EXPECT_EQ(read("InprocServer32"), "machine.dll") << "the machine's shows where the user has none";
+  registry.SetText(HKEY_CURRENT_USER, "Software\\Classes\\" + classKey + "\\InprocServer32", "",
+                   "user.dll");
+  EXPECT_EQ(read("InprocServer32"), "user.dll");
+  EXPECT_EQ(registry.OpenHandleCount(), 0);
 }
 
 TEST_P(RegistryContract, CloseKeyRefusesUnknownHandles) {

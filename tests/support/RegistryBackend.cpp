@@ -20,6 +20,7 @@ namespace {
 
 class StandInBackend final : public RegistryBackend {
  public:
+  explicit StandInBackend(StandInRegistry::Behaviour behaviour) : registry_(behaviour) {}
   const RegistryFunctions& Functions() const override { return StandInRegistry::Functions(); }
   void CreateKey(HKEY root, const std::string& path) override { registry_.CreateKey(root, path); }
   void SetValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
@@ -49,6 +50,8 @@ const char kClassKeyRecord[] = "Software\\Velloran Test Class Keys";  // below H
 const char kHelperObjectKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char kClassIdKey[] = "SOFTWARE\\Classes\\CLSID";  // below HKLM; HKEY_CLASSES_ROOT shows it
+// Per-user classes, below HKCU: Windows shows them in HKEY_CLASSES_ROOT over the machine's.
+const char kUserClassIdKey[] = "Software\\Classes\\CLSID";
 
 // As the registry folds names: every letter of the ANSI code page, not only ASCII ones.
 std::wstring Folded(const std::string& name) {
@@ -216,9 +219,7 @@ class SystemBackend final : public RegistryBackend {
 
   ~SystemBackend() override {
     // Later suites in the same prefix (the program's own among them) must not see our keys.
-    for (const std::string& name : classKeys_) {
-      RemoveTreeStatus(HKEY_LOCAL_MACHINE, std::string(kClassIdKey) + "\\" + name);
-    }
+    for (const std::string& name : classKeys_) RemoveClassKeys(name, RemoveTreeStatus);
     RemoveTreeStatus(HKEY_CURRENT_USER, kClassKeyRecord);
     RemoveTreeStatus(HKEY_CURRENT_USER, kTestsKey);
     RemoveTreeStatus(HKEY_LOCAL_MACHINE, kHelperObjectKey);
@@ -351,6 +352,9 @@ class SystemBackend final : public RegistryBackend {
     if (root == HKEY_LOCAL_MACHINE && StartsWith(names, kClassIdKey) && names.size() > 3) {
       return names[3];
     }
+    if (root == HKEY_CURRENT_USER && StartsWith(names, kUserClassIdKey) && names.size() > 3) {
+      return names[3];
+    }
     throw std::invalid_argument("outside the keys the tests may write to: " + RootName(root) +
                                 "\\" + path);
   }
@@ -368,8 +372,9 @@ class SystemBackend final : public RegistryBackend {
   void Claim(const std::string& name) {
     if (classKeys_.count(name) == 1) return;
     const std::string path = std::string(kClassIdKey) + "\\" + name;
-    if (KeyExists(HKEY_LOCAL_MACHINE, path)) {
-      throw std::invalid_argument("the class key belongs to the prefix: HKLM\\" + path);
+    const std::string userPath = std::string(kUserClassIdKey) + "\\" + name;
+    if (KeyExists(HKEY_LOCAL_MACHINE, path) || KeyExists(HKEY_CURRENT_USER, userPath)) {
+      throw std::invalid_argument("the class key belongs to the prefix: " + name);
     }
     HKEY record = nullptr;
     Check(RegCreateKeyExA(HKEY_CURRENT_USER, kClassKeyRecord, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -396,10 +401,15 @@ class SystemBackend final : public RegistryBackend {
       names.emplace_back(name, length);
     }
     RegCloseKey(record);
-    for (const std::string& recorded : names) {
-      RemoveTree(HKEY_LOCAL_MACHINE, std::string(kClassIdKey) + "\\" + recorded);
-    }
+    for (const std::string& recorded : names) RemoveClassKeys(recorded, RemoveTree);
     RemoveTree(HKEY_CURRENT_USER, kClassKeyRecord);
+  }
+
+  // The machine's class key of that name and the per-user one.
+  template <typename Remove>
+  static void RemoveClassKeys(const std::string& name, Remove remove) {
+    remove(HKEY_LOCAL_MACHINE, std::string(kClassIdKey) + "\\" + name);
+    remove(HKEY_CURRENT_USER, std::string(kUserClassIdKey) + "\\" + name);
   }
 
   std::set<std::string, CaseInsensitiveLess> classKeys_;
@@ -412,7 +422,9 @@ class SystemBackend final : public RegistryBackend {
 std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind) {
   switch (kind) {
     case BackendKind::StandIn:
-      return std::make_unique<StandInBackend>();
+      return std::make_unique<StandInBackend>(StandInRegistry::Behaviour::Wine8);
+    case BackendKind::StandInAsWindows:
+      return std::make_unique<StandInBackend>(StandInRegistry::Behaviour::Windows);
     case BackendKind::System:
 #ifdef _WIN32
       return std::make_unique<SystemBackend>();
@@ -440,6 +452,20 @@ std::vector<BackendKind> AvailableBackends() {
 #endif
 }
 
+std::vector<BackendKind> SafetyBackends() {
+  std::vector<BackendKind> kinds = AvailableBackends();
+  kinds.push_back(BackendKind::StandInAsWindows);
+  return kinds;
+}
+
 std::string BackendName(BackendKind kind) {
-  return kind == BackendKind::StandIn ? "StandIn" : "System";
+  switch (kind) {
+    case BackendKind::StandIn:
+      return "StandIn";
+    case BackendKind::StandInAsWindows:
+      return "StandInAsWindows";
+    case BackendKind::System:
+      break;
+  }
+  return "System";
 }

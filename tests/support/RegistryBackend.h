@@ -9,7 +9,8 @@
 #include "registry/RegistryFunctions.h"
 #include "registry/StandInRegistry.h"
 
-enum class BackendKind { StandIn, System };
+// StandIn behaves as Wine 8's registry, StandInAsWindows as Windows' is documented to.
+enum class BackendKind { StandIn, StandInAsWindows, System };
 
 class RegistryBackend {
  public:
@@ -55,6 +56,8 @@ class RegistryBackend {
 // starts from a clean registry even inside one shared throwaway Wine prefix.
 std::unique_ptr<RegistryBackend> MakeBackend(BackendKind kind);
 std::vector<BackendKind> AvailableBackends();  // StandIn natively; StandIn and System on Windows
+// The available ones and the stand-in as Windows: for what must be safe on both registries.
+std::vector<BackendKind> SafetyBackends();
 std::string BackendName(BackendKind kind);
 
 #ifdef _WIN32
