@@ -146,11 +146,6 @@ bool TListView::HandleNotify(NMHDR& header, LRESULT& result) {
       result = FindItem(find.iStart, ansi);
       return true;
     }
-    case LVN_ENDLABELEDITA: {
-      const LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
-      result = item.pszText != nullptr && SetCaption(item.iItem, item.pszText);
-      return true;
-    }
     default:
       return false;
   }
