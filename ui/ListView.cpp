@@ -10,6 +10,11 @@ namespace {
 
 const char kWindowClass[] = "TListView";
 
+// Vista's name for a prefix search; MinGW's headers for Windows 7 lack it.
+#ifndef LVFI_SUBSTRING
+#define LVFI_SUBSTRING 0x0004
+#endif
+
 // Registers the superclass once; returns the system control's own window procedure.
 WNDPROC RegisterListViewClass() {
   static const WNDPROC original = [] {
@@ -95,8 +100,8 @@ void TListView::Redraw(int item) {
 
 int TListView::FindItem(int start, const LVFINDINFOA& find) const {
   // The control's own type-ahead asks for the next caption that starts with what was typed,
-  // ignoring case.
-  const bool partial = (find.flags & LVFI_PARTIAL) != 0;
+  // ignoring case. LVFI_SUBSTRING, despite its name, is documented as the same prefix search.
+  const bool partial = (find.flags & (LVFI_PARTIAL | LVFI_SUBSTRING)) != 0;
   if (!(partial || (find.flags & LVFI_STRING)) || find.psz == nullptr) return -1;
   const int count = ItemCount();
   const int length = lstrlenA(find.psz);

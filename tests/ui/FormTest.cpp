@@ -1,5 +1,6 @@
-// The form framework on a test form of its own: building from a layout, the show event, and
-// the routing of the context menu and its shortcut.
+// The form framework on a test form of its own: building from a layout, the show event, the
+// routing of the context menu and its shortcut, and the list's answers to the control's
+// searches and requests for text.
 #include "ui/Form.h"
 
 #include <gtest/gtest.h>
@@ -279,10 +280,22 @@ TEST_F(FormTest, ADeletedRowTakesOnlyItsOwnSelectionAwayAndTheLaterRowsKeepTheir
   EXPECT_EQ("third", list.ItemText(1, 0));
 }
 
-TEST_F(FormTest, TypingACaptionsFirstLetterFindsItsRow) {
+TEST_F(FormTest, TypeAheadAndSubstringSearchesFindTheNextCaptionStartingWithTheText) {
   auto form = ShownForm();
+  TListView& list = *form->lvItems;
   PressKey('S');
-  EXPECT_EQ(1, form->lvItems->NextItem(-1, LVNI_FOCUSED));
+  EXPECT_EQ(1, list.NextItem(-1, LVNI_FOCUSED));
+
+  // Vista's LVFI_SUBSTRING asks for the same prefix search as LVFI_PARTIAL.
+  const auto find = [&list](const char* text) {
+    LVFINDINFOA request{};
+    request.flags = 0x0004;  // LVFI_SUBSTRING
+    request.psz = text;
+    return SendMessageA(list.Handle(), LVM_FINDITEMA, WPARAM(-1),
+                        reinterpret_cast<LPARAM>(&request));
+  };
+  EXPECT_EQ(1, find("SEC"));
+  EXPECT_EQ(-1, find("econd"));
 }
 
 TEST_F(FormTest, MenuShowsTheCaptionWithTheShortcutName) {
