@@ -119,13 +119,28 @@ int TListView::FindItem(int start, const LVFINDINFOA& find) const {
   return -1;
 }
 
+int FittingTextLength(const std::string& text, int size, UINT codePage) {
+  if (int(text.size()) < size) return int(text.size());
+  int length = 0;
+  // Only a walk from the start tells lead bytes apart: a trail byte may have a lead byte's value.
+  while (length < size - 1) {
+    const bool pair = IsDBCSLeadByteEx(codePage, BYTE(text[std::size_t(length)])) &&
+                      text[std::size_t(length) + 1] != '\0';
+    const int next = length + (pair ? 2 : 1);
+    if (next > size - 1) break;
+    length = next;
+  }
+  return length;
+}
+
 bool TListView::HandleNotify(NMHDR& header, LRESULT& result) {
   switch (header.code) {
     case LVN_GETDISPINFOA: {
       LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
       if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
         const std::string* text = Text(item.iItem, item.iSubItem);
-        lstrcpynA(item.pszText, text ? text->c_str() : "", item.cchTextMax);
+        const int length = text ? FittingTextLength(*text, item.cchTextMax, CP_ACP) : 0;
+        lstrcpynA(item.pszText, text ? text->c_str() : "", length + 1);
       }
       result = 0;
       return true;

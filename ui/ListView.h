@@ -80,6 +80,11 @@ class TListView : public TWinControl {
   std::vector<Item> items_;
 };
 
+// How many bytes of `text` fit a buffer of `size` bytes with the NUL after them, cut between two
+// characters of the code page: a double-byte character's lead byte without its trail byte would
+// show as a stray character, or take the NUL as its trail.
+int FittingTextLength(const std::string& text, int size, UINT codePage);
+
 // Holds a list's painting off while it lives, and lets it paint again however the scope ends,
 // so the rows changed before an error are still shown.
 class TListViewUpdate {

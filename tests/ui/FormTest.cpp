@@ -298,6 +298,19 @@ TEST_F(FormTest, TypeAheadAndSubstringSearchesFindTheNextCaptionStartingWithTheT
   EXPECT_EQ(-1, find("econd"));
 }
 
+// Shift-JIS (code page 932): 82 A0 is one character; so is 88 9F, whose trail byte is also a
+// lead byte.
+TEST(FittingTextLength, NeverEndsInTheLeadByteOfADoubleByteCharacter) {
+  const std::string text = "ab\x82\xa0\x88\x9f\x88\x9f";
+  EXPECT_EQ(2, FittingTextLength(text, 4, 932));
+  EXPECT_EQ(4, FittingTextLength(text, 5, 932));
+  EXPECT_EQ(6, FittingTextLength(text, 7, 932));
+  EXPECT_EQ(6, FittingTextLength(text, 8, 932));
+  EXPECT_EQ(8, FittingTextLength(text, 9, 932));
+  EXPECT_EQ(0, FittingTextLength(text, 1, 932));
+  EXPECT_EQ(3, FittingTextLength(text, 4, 1252));  // no double-byte characters there
+}
+
 TEST_F(FormTest, MenuShowsTheCaptionWithTheShortcutName) {
   TTestForm form(Application, kLayout);
   char text[64] = {};
