@@ -26,8 +26,13 @@ void Pump() {
   for (int round = 0; round < 3; ++round) Application.ProcessMessages();
 }
 
+// From the end, so that the control moves no later item's state up.
 void Clear(TListView& list) {
-  list.Clear();
+  {
+    TListViewUpdate update(list);
+    while (list.ItemCount() > 0 && list.DeleteItem(list.ItemCount() - 1)) {
+    }
+  }
   Pump();
 }
 

@@ -57,11 +57,6 @@ bool TListView::DeleteItem(int item) {
   return true;
 }
 
-void TListView::Clear() {
-  Send(LVM_DELETEALLITEMS, 0, 0);
-  items_.clear();
-}
-
 const std::string* TListView::Text(int item, int column) const {
   if (!Exists(item) || column < 0) return nullptr;
   const Item& row = items_[std::size_t(item)];

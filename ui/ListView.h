@@ -30,7 +30,6 @@ class TListView : public TWinControl {
   // cannot take one more.
   int AddItem(const std::string& caption);
   bool DeleteItem(int item);
-  void Clear();
   // Column 0 is the caption and column n + 1 sub-item n; a column past the item's last
   // sub-item shows empty. Item methods given an index out of range do nothing and say so.
   std::string ItemText(int item, int column) const;
