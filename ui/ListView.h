@@ -2,10 +2,9 @@
 // The list-view control: a superclass of the system's SysListView32, so its messages pass
 // through the program's window procedure first. The items' texts live here and the control
 // only shows them (a virtual list, LVS_OWNERDATA), asking for each text it draws; it keeps
-// each item's state, the selection included. Left to itself the control copies every text into
-// small heap blocks, and under Wine its item array, grown a few slots at a time, leaves the old
-// arrays behind as holes: ten thousand rows filled as the listing fills them took 16 MiB of
-// heap that way, and take 4 MiB here.
+// each item's state, the selection included. Left to itself the control would copy every text
+// into small heap blocks of its own, and under Wine its item array, grown a few slots at a time,
+// leaves the old arrays behind as holes (docs/benchmarks.md, "Memory", has what either costs).
 
 #include <windows.h>
 
