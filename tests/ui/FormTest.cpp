@@ -311,12 +311,4 @@ TEST(FittingTextLength, NeverEndsInTheLeadByteOfADoubleByteCharacter) {
   EXPECT_EQ(3, FittingTextLength(text, 4, 1252));  // no double-byte characters there
 }
 
-TEST_F(FormTest, MenuShowsTheCaptionWithTheShortcutName) {
-  TTestForm form(Application, kLayout);
-  char text[64] = {};
-  GetMenuStringA(form.pmItems->Handle(), 0, text, sizeof text, MF_BYPOSITION);
-  EXPECT_STREQ("&Run\tDel", text);
-  EXPECT_EQ(1, GetMenuItemCount(form.pmItems->Handle()));
-}
-
 }  // namespace

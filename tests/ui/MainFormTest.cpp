@@ -208,6 +208,7 @@ TEST_F(MainFormTest, ListShowsTheLayoutsColumnsFontAndStyles) {
   char item[64] = {};
   GetMenuStringA(form.pmBHO->Handle(), 0, item, sizeof item, MF_BYPOSITION);
   EXPECT_STREQ("&Remove\tDel", item);
+  EXPECT_EQ(1, GetMenuItemCount(form.pmBHO->Handle()));
   EXPECT_EQ(46, form.miDelete->ShortCut());
 }
 
