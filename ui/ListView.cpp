@@ -10,6 +10,11 @@ namespace {
 
 const char kWindowClass[] = "TListView";
 
+// Vista's name for a prefix search; MinGW's headers for Windows 7 lack it.
+#ifndef LVFI_SUBSTRING
+#define LVFI_SUBSTRING 0x0004
+#endif
+
 // Registers the superclass once; returns the system control's own window procedure.
 WNDPROC RegisterListViewClass() {
   static const WNDPROC original = [] {
@@ -52,11 +57,6 @@ bool TListView::DeleteItem(int item) {
   return true;
 }
 
-void TListView::Clear() {
-  Send(LVM_DELETEALLITEMS, 0, 0);
-  items_.clear();
-}
-
 const std::string* TListView::Text(int item, int column) const {
   if (!Exists(item) || column < 0) return nullptr;
   const Item& row = items_[std::size_t(item)];
@@ -95,8 +95,8 @@ void TListView::Redraw(int item) {
 
 int TListView::FindItem(int start, const LVFINDINFOA& find) const {
   // The control's own type-ahead asks for the next caption that starts with what was typed,
-  // ignoring case.
-  const bool partial = (find.flags & LVFI_PARTIAL) != 0;
+  // ignoring case. LVFI_SUBSTRING, despite its name, is documented as the same prefix search.
+  const bool partial = (find.flags & (LVFI_PARTIAL | LVFI_SUBSTRING)) != 0;
   if (!(partial || (find.flags & LVFI_STRING)) || find.psz == nullptr) return -1;
   const int count = ItemCount();
   const int length = lstrlenA(find.psz);
@@ -114,13 +114,28 @@ int TListView::FindItem(int start, const LVFINDINFOA& find) const {
   return -1;
 }
 
+int FittingTextLength(const std::string& text, int size, UINT codePage) {
+  if (int(text.size()) < size) return int(text.size());
+  int length = 0;
+  // Only a walk from the start tells lead bytes apart: a trail byte may have a lead byte's value.
+  while (length < size - 1) {
+    const bool pair = IsDBCSLeadByteEx(codePage, BYTE(text[std::size_t(length)])) &&
+                      text[std::size_t(length) + 1] != '\0';
+    const int next = length + (pair ? 2 : 1);
+    if (next > size - 1) break;
+    length = next;
+  }
+  return length;
+}
+
 bool TListView::HandleNotify(NMHDR& header, LRESULT& result) {
   switch (header.code) {
     case LVN_GETDISPINFOA: {
       LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
       if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
         const std::string* text = Text(item.iItem, item.iSubItem);
-        lstrcpynA(item.pszText, text ? text->c_str() : "", item.cchTextMax);
+        const int length = text ? FittingTextLength(*text, item.cchTextMax, CP_ACP) : 0;
+        lstrcpynA(item.pszText, text ? text->c_str() : "", length + 1);
       }
       result = 0;
       return true;
@@ -144,11 +159,6 @@ bool TListView::HandleNotify(NMHDR& header, LRESULT& result) {
       ansi.flags = find.lvfi.flags;
       ansi.psz = find.lvfi.psz ? text.c_str() : nullptr;
       result = FindItem(find.iStart, ansi);
-      return true;
-    }
-    case LVN_ENDLABELEDITA: {
-      const LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
-      result = item.pszText != nullptr && SetCaption(item.iItem, item.pszText);
       return true;
     }
     default:

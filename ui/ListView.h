@@ -2,10 +2,9 @@
 // The list-view control: a superclass of the system's SysListView32, so its messages pass
 // through the program's window procedure first. The items' texts live here and the control
 // only shows them (a virtual list, LVS_OWNERDATA), asking for each text it draws; it keeps
-// each item's state, the selection included. Left to itself the control copies every text into
-// small heap blocks, and under Wine its item array, grown a few slots at a time, leaves the old
-// arrays behind as holes: ten thousand rows filled as the listing fills them took 16 MiB of
-// heap that way, and take 4 MiB here.
+// each item's state, the selection included. Left to itself the control would copy every text
+// into small heap blocks of its own, and under Wine its item array, grown a few slots at a time,
+// leaves the old arrays behind as holes (docs/benchmarks.md, "Memory", has what either costs).
 
 #include <windows.h>
 
@@ -30,7 +29,6 @@ class TListView : public TWinControl {
   // cannot take one more.
   int AddItem(const std::string& caption);
   bool DeleteItem(int item);
-  void Clear();
   // Column 0 is the caption and column n + 1 sub-item n; a column past the item's last
   // sub-item shows empty. Item methods given an index out of range do nothing and say so.
   std::string ItemText(int item, int column) const;
@@ -79,6 +77,11 @@ class TListView : public TWinControl {
   int updateCount_ = 0;
   std::vector<Item> items_;
 };
+
+// How many bytes of `text` fit a buffer of `size` bytes with the NUL after them, cut between two
+// characters of the code page: a double-byte character's lead byte without its trail byte would
+// show as a stray character, or take the NUL as its trail.
+int FittingTextLength(const std::string& text, int size, UINT codePage);
 
 // Holds a list's painting off while it lives, and lets it paint again however the scope ends,
 // so the rows changed before an error are still shown.

@@ -1,5 +1,6 @@
-// The form framework on a test form of its own: building from a layout, the show event, and
-// the routing of the context menu and its shortcut.
+// The form framework on a test form of its own: building from a layout, the show event, the
+// routing of the context menu and its shortcut, and the list's answers to the control's
+// searches and requests for text.
 #include "ui/Form.h"
 
 #include <gtest/gtest.h>
@@ -279,26 +280,35 @@ TEST_F(FormTest, ADeletedRowTakesOnlyItsOwnSelectionAwayAndTheLaterRowsKeepTheir
   EXPECT_EQ("third", list.ItemText(1, 0));
 }
 
-TEST_F(FormTest, TypingACaptionsFirstLetterFindsItsRowAndAnEditedCaptionIsKept) {
+TEST_F(FormTest, TypeAheadAndSubstringSearchesFindTheNextCaptionStartingWithTheText) {
   auto form = ShownForm();
   TListView& list = *form->lvItems;
   PressKey('S');
   EXPECT_EQ(1, list.NextItem(-1, LVNI_FOCUSED));
 
-  const HWND edit = reinterpret_cast<HWND>(SendMessageA(list.Handle(), LVM_EDITLABELA, 0, 0));
-  ASSERT_NE(nullptr, edit);
-  SetWindowTextA(edit, "renamed");
-  SendMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
-  PumpMessages();
-  EXPECT_EQ("renamed", list.ItemText(0, 0));
+  // Vista's LVFI_SUBSTRING asks for the same prefix search as LVFI_PARTIAL.
+  const auto find = [&list](const char* text) {
+    LVFINDINFOA request{};
+    request.flags = 0x0004;  // LVFI_SUBSTRING
+    request.psz = text;
+    return SendMessageA(list.Handle(), LVM_FINDITEMA, WPARAM(-1),
+                        reinterpret_cast<LPARAM>(&request));
+  };
+  EXPECT_EQ(1, find("SEC"));
+  EXPECT_EQ(-1, find("econd"));
 }
 
-TEST_F(FormTest, MenuShowsTheCaptionWithTheShortcutName) {
-  TTestForm form(Application, kLayout);
-  char text[64] = {};
-  GetMenuStringA(form.pmItems->Handle(), 0, text, sizeof text, MF_BYPOSITION);
-  EXPECT_STREQ("&Run\tDel", text);
-  EXPECT_EQ(1, GetMenuItemCount(form.pmItems->Handle()));
+// Shift-JIS (code page 932): 82 A0 is one character; so is 88 9F, whose trail byte is also a
+// lead byte.
+TEST(FittingTextLength, NeverEndsInTheLeadByteOfADoubleByteCharacter) {
+  const std::string text = "ab\x82\xa0\x88\x9f\x88\x9f";
+  EXPECT_EQ(2, FittingTextLength(text, 4, 932));
+  EXPECT_EQ(4, FittingTextLength(text, 5, 932));
+  EXPECT_EQ(6, FittingTextLength(text, 7, 932));
+  EXPECT_EQ(6, FittingTextLength(text, 8, 932));
+  EXPECT_EQ(8, FittingTextLength(text, 9, 932));
+  EXPECT_EQ(0, FittingTextLength(text, 1, 932));
+  EXPECT_EQ(3, FittingTextLength(text, 4, 1252));  // no double-byte characters there
 }
 
 }  // namespace

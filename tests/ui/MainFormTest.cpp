@@ -116,11 +116,22 @@ class MainFormTest : public testing::Test {
     return form;
   }
 
-  // The rows as the list shows them, column by column.
+  // The rows as the control hands them to a screen reader: asked of the list window, which
+  // asks its owner for each text.
   static std::vector<ShownRow> Rows(const TListView& list) {
+    const HWND handle = list.Handle();
+    const auto text = [handle](int item, int column) {
+      char buffer[512] = {};
+      LVITEMA request{};
+      request.iSubItem = column;
+      request.pszText = buffer;
+      request.cchTextMax = sizeof buffer;
+      SendMessageA(handle, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&request));
+      return std::string(request.pszText);
+    };
     std::vector<ShownRow> rows;
-    for (int i = 0; i < list.ItemCount(); ++i) {
-      rows.push_back({list.ItemText(i, 0), list.ItemText(i, 1), list.ItemText(i, 2)});
+    for (int i = 0; i < int(SendMessageA(handle, LVM_GETITEMCOUNT, 0, 0)); ++i) {
+      rows.push_back({text(i, 0), text(i, 1), text(i, 2)});
     }
     return rows;
   }
@@ -197,6 +208,7 @@ TEST_F(MainFormTest, ListShowsTheLayoutsColumnsFontAndStyles) {
   char item[64] = {};
   GetMenuStringA(form.pmBHO->Handle(), 0, item, sizeof item, MF_BYPOSITION);
   EXPECT_STREQ("&Remove\tDel", item);
+  EXPECT_EQ(1, GetMenuItemCount(form.pmBHO->Handle()));
   EXPECT_EQ(46, form.miDelete->ShortCut());
 }
 
