@@ -58,7 +58,9 @@ e2e_reg import "$e2e_work/survivors.reg" >/dev/null || e2e_fail "could not impor
 export_registry() {
   local key
   for key in "$e2e_helper_object_key" 'HKLM\Software\Classes\CLSID'; do
-    e2e_reg export "$key" "$e2e_work/export.reg" /y >/dev/null || e2e_fail "could not export $key"
+    # One retry: on a loaded machine Wine's reg export was once seen to fail without a word.
+    e2e_reg export "$key" "$e2e_work/export.reg" /y >/dev/null ||
+      e2e_reg export "$key" "$e2e_work/export.reg" /y >/dev/null || e2e_fail "could not export $key"
     iconv -f UTF-16 -t UTF-8 "$e2e_work/export.reg"
   done >"$e2e_work/$1"
 }
