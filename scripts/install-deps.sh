@@ -70,10 +70,14 @@ can_install() {
   apt-get install -s -q --no-install-recommends "$@" >/dev/null 2>&1 </dev/null
 }
 
-# What the last apt-get command said went wrong: its errors, warnings and unmet dependencies.
+# What the last apt-get command said went wrong: its errors and warnings, then the first of the
+# unmet dependencies it found, if any.
 apt_errors() {
-  awk '/^(E|W):/ { print; block = 0; next } /unmet dependencies:/ { block = 1; next }
-    block && /^ / { print; next } { block = 0 }' "$log.last" | head -n 8 | sed 's/^/  /' >&2
+  {
+    grep -E '^(E|W):' "$log.last" || true
+    awk '/unmet dependencies:/ { block = 1; next } block && /^ / { print; next } { block = 0 }' \
+      "$log.last" | head -n 4
+  } | sed 's/^/  /' >&2
 }
 
 refreshed=no
