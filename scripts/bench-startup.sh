@@ -7,12 +7,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${2:-7}
 exe=${1:-}
+# Before the session's scripts are sourced: they follow the Wine loader it chooses.
+"$root/scripts/install-deps.sh"
 # shellcheck source=demo-session.sh
 . "$root/scripts/demo-session.sh"
-if [ -z "$exe" ]; then
-  "$root/scripts/install-deps.sh"
-  exe=$(velloran_build_program)
-fi
+[ -n "$exe" ] || exe=$(velloran_build_program)
 view=64
 # A 32-bit program reads the 32-bit registry view (PE machine field 0x14c).
 if [ "$(od -An -tx2 -j "$(($(od -An -tu4 -j 60 -N 4 "$exe") + 4))" -N 2 "$exe" | tr -d ' ')" = 014c ]; then

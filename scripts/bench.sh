@@ -15,28 +15,46 @@ jobs=2
 "$root/scripts/install-deps.sh" dpkg-dev
 mkdir -p "$results"
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+# Debian packages Google Benchmark for the native compiler only. The cross build compiles its
+# sources, from Debian's source package, fetched through this machine's own package sources (a
+# mirror of its choosing, keys and all): their deb-src twins, in a private apt configuration for
+# this one fetch, so nothing is written into the system's.
+fetch_benchmark_sources() {
+  local dir=$1 apt=$build/benchmark-apt file status=0
+  rm -rf "$apt"
+  mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
+  : >"$apt/sources.list"
+  # One-line entries (deb [options] URI SUITE COMPONENT...) and deb822 stanzas alike.
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ ! -f "$file" ] || sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$file" >>"$apt/sources.list"
+  done
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ ! -f "$file" ] || sed 's/^Types:.*/Types: deb-src/' "$file" >"$apt/sources.list.d/${file##*/}"
+  done
+  local options=(-q -o "Dir::Etc::SourceList=$apt/sources.list"
+    -o "Dir::Etc::SourceParts=$apt/sources.list.d" -o "Dir::State::Lists=$apt/lists"
+    -o "Dir::Cache=$apt/cache" -o "APT::Sandbox::User=$(id -un)")
+  # Some repositories publish no sources; whether that matters, the fetch says.
+  apt-get "${options[@]}" update >"$apt/update.log" 2>&1 || true
+  mkdir -p "$dir"
+  (cd "$dir" && apt-get "${options[@]}" source benchmark) >"$apt/source.log" 2>&1 || status=$?
+  if [ $status -ne 0 ]; then
+    echo "could not fetch Google Benchmark's sources (Debian's source package benchmark) through" \
+      "this machine's package sources; apt-get said:" >&2
+    grep -hE '^(E|W): ' "$apt/update.log" "$apt/source.log" | sed 's/^/  /' >&2
+    rm -rf "$dir"
+  fi
+  return $status
 }
 
-# Debian packages Google Benchmark for the native compiler only. The cross build compiles its
-# sources, from Debian's source package: that needs a deb-src entry for Debian's main archive.
+# Prints the folder of Google Benchmark's sources, fetched once into the build folder.
 benchmark_sources() {
-  local dir=$build/benchmark-source list=/etc/apt/sources.list.d/velloran-deb-src.sources
-  local found
-  found=$(find "$dir" -maxdepth 2 -name CMakeLists.txt -path '*/benchmark-*' 2>/dev/null | head -n 1)
+  local dir=$build/benchmark-source found
+  found=$(find "$dir" -maxdepth 2 -name CMakeLists.txt -path '*/benchmark-*' 2>/dev/null | head -n 1) || true
   if [ -z "$found" ]; then
-    if [ ! -f "$list" ]; then
-      # shellcheck source=/dev/null
-      . /etc/os-release
-      printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
-        "Suites: $VERSION_CODENAME" 'Components: main' \
-        'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | as_root tee "$list" >/dev/null
-      as_root apt-get update -qq
-    fi
-    mkdir -p "$dir"
-    (cd "$dir" && apt-get source -qq benchmark >/dev/null 2>&1)
+    fetch_benchmark_sources "$dir" || return 1
     found=$(find "$dir" -maxdepth 2 -name CMakeLists.txt -path '*/benchmark-*' | head -n 1)
+    [ -n "$found" ] || { echo "no Google Benchmark sources in what was fetched into $dir" >&2; return 1; }
   fi
   dirname "$found"
 }
@@ -50,7 +68,7 @@ cmake --build "$native" --target velloran_bench -j $jobs >"$native.build.log" 2>
 
 echo "== windows-x86_64: build"
 windows=$build/bench-windows-x86_64
-source_dir=$(benchmark_sources)
+source_dir=$(benchmark_sources) || exit 1
 cmake -S "$root" -B "$windows" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
   -DVELLORAN_BENCHMARK_SOURCE="$source_dir" >"$windows.configure.log" 2>&1 ||

@@ -31,7 +31,7 @@ velloran_begin_session() {
   trap velloran_end_session EXIT
   trap 'exit 130' INT TERM
   if [ "$view" = 32 ] && [ "$VELLORAN_WINE_32BIT" = no ]; then
-    echo "this host cannot run 32-bit programs" >&2
+    echo "Wine runs no 32-bit programs here: $VELLORAN_WINE_32BIT_REASON" >&2
     return 1
   fi
   if [ -n "$x" ]; then velloran_start_x || return 1; fi

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release into dist/: velloran-x64.exe and velloran-x86.exe (optimised, stripped,
-# linked statically, so each is one file needing only Windows' own DLLs) and their SHA256SUMS.
-# Every run builds from scratch, and no time stamp or build path goes into the files: the same
-# commit gives the same bytes, wherever it is checked out.
+# linked statically, so each is one file needing only Windows' own DLLs); velloran-VERSION.zip,
+# the archive users take, holding both with a README.txt and the licence; and SHA256SUMS for the
+# three. Every run builds from scratch, and no time stamp or build path goes into the files: the
+# same commit gives the same bytes, wherever it is checked out.
 # Usage: scripts/release.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,9 +30,27 @@ release() {
 }
 
 mkdir -p "$dist"
-rm -f "$dist/velloran-x64.exe" "$dist/velloran-x86.exe" "$dist/SHA256SUMS"
+rm -f "$dist"/velloran-*.exe "$dist"/velloran-*.zip "$dist/SHA256SUMS"
 release x86_64 x86-64 velloran-x64.exe
 release i686 i386 velloran-x86.exe
-(cd "$dist" && sha256sum velloran-x64.exe velloran-x86.exe >SHA256SUMS)
+
+# The archive. Windows' Notepad wants CRLF line ends; zip stores times as local clock readings,
+# so they are the commit's time read in UTC, and -X leaves out owners and extra time stamps.
+version=$(cat "$build/release-x86_64/velloran-version.txt")
+archive=velloran-$version.zip
+echo "== $archive"
+stage=$build/release-archive
+rm -rf "$stage"
+mkdir -p "$stage"
+cp "$dist/velloran-x64.exe" "$dist/velloran-x86.exe" "$stage/"
+sed "s/@VERSION@/$version/; s/\$/\r/" "$root/docs/release-readme.txt" >"$stage/README.txt"
+sed 's/$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
+chmod 644 "$stage"/*
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+TZ=UTC touch -d "@$epoch" "$stage"/*
+(cd "$stage" && TZ=UTC zip -X -D -q -9 "$dist/$archive" \
+  velloran-x64.exe velloran-x86.exe README.txt LICENSE.txt)
+
+(cd "$dist" && sha256sum velloran-x64.exe velloran-x86.exe "$archive" >SHA256SUMS)
 echo "== $dist"
-(cd "$dist" && stat -c '%n: %s bytes' velloran-x64.exe velloran-x86.exe && cat SHA256SUMS)
+(cd "$dist" && stat -c '%n: %s bytes' velloran-x64.exe velloran-x86.exe "$archive" && cat SHA256SUMS)

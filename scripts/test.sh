@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and tests the configurations named, every one when none is: native, native-sanitize
 # (AddressSanitizer and UndefinedBehaviorSanitizer), and the Windows builds windows-x86_64 and
-# windows-i686 under Wine. On a host that cannot run 32-bit programs (or with VELLORAN_NO_32BIT=1)
-# windows-i686 is built and its velloran.exe checked, and the summary says its tests were skipped.
+# windows-i686 under Wine. Where Wine cannot run 32-bit programs (the host cannot, the 32-bit
+# loader could not be installed, or VELLORAN_NO_32BIT=1) windows-i686 is built and its
+# velloran.exe checked, and the summary says why its tests were skipped.
 # Usage: scripts/test.sh [native|native-sanitize|windows-x86_64|windows-i686 ...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +21,7 @@ for name in "${configurations[@]}"; do
 done
 
 "$root/scripts/install-deps.sh"
+# After install-deps.sh: the Wine loader it chose.
 # shellcheck source=wine-prefix.sh
 . "$root/scripts/wine-prefix.sh"
 velloran_clean_stale
@@ -45,9 +47,7 @@ run_configuration() {
     "$root/scripts/check-exe.sh" "$dir/app/velloran.exe" "$machine" ||
       { summaries+=("$name: velloran.exe failed its check"); return 1; }
     if [ "$machine" = i386 ] && [ "$VELLORAN_WINE_32BIT" = no ]; then
-      local reason="this host cannot run 32-bit programs"
-      [ "${VELLORAN_NO_32BIT:-0}" != 1 ] || reason+=" (VELLORAN_NO_32BIT=1)"
-      summaries+=("$name: skipped: $reason (built and checked)")
+      summaries+=("$name: skipped: $VELLORAN_WINE_32BIT_REASON (built and checked)")
       return 0
     fi
     velloran_new_prefix null || { summaries+=("$name: no Wine prefix to test in"); return 1; }

@@ -1,40 +1,42 @@
 # shellcheck shell=bash
-# Sourced: chooses the Wine loader once for every Wine step of the scripts, the tests and the
-# demo. Debian's `wine` launcher picks the 32-bit loader whenever wine32 is installed, but some
-# kernels are built without 32-bit support and refuse it ("Exec format error"). On such a host
-# every step goes through the 64-bit loader instead: wine64-only/ comes first on PATH, for `wine`
-# itself and for the launchers that call `wine-stable` (wineboot, ...). VELLORAN_NO_32BIT=1 takes
-# that path on any host, so that it can be tried where 32-bit programs do run.
-
-# Succeeds when this host runs 32-bit x86 programs: tried, not read from the package list.
-velloran_host_runs_32bit() {
-  [ "${VELLORAN_NO_32BIT:-0}" != 1 ] || return 1
-  if [ -x /usr/lib/wine/wine ]; then
-    timeout 30 /usr/lib/wine/wine --version >/dev/null 2>&1
-    return
-  fi
-  # Before wine32 is installed: the smallest static i386 program, which only exits with 42.
-  local program status=0
-  program=$(mktemp "${TMPDIR:-/tmp}/velloran-i386.XXXXXX") || return 1
-  # shellcheck disable=SC2059
-  printf "$(sed 's/../\\x&/g' <<<'7f454c46010101000000000000000000020003000100000054800408'\
-'340000000000000000000000340020000100000000000000010000000000000000800408'\
-'0080040860000000600000000500000000100000b801000000bb2a000000cd80')" >"$program"
-  chmod +x "$program"
-  timeout 30 "$program" >/dev/null 2>&1 || status=$?
-  rm -f "$program"
-  [ $status -eq 42 ]
-}
+# Sourced: the Wine loader for every Wine step of the scripts, the tests and the demo. Debian's
+# `wine` launcher picks the 32-bit loader whenever wine32 is installed, but some kernels are built
+# without 32-bit support and refuse it ("Exec format error"), and on some days the 32-bit loader
+# cannot be installed at all. Then every step goes through the 64-bit loader: wine64-only/ comes
+# first on PATH, for `wine` itself and for the launchers that call `wine-stable` (wineboot, ...).
+#
+# install-deps.sh makes the choice, once, and leaves it with its reason in wine-loader.choice in
+# the build folder; exported from here, it reaches CTest's emulator and the end-to-end scripts
+# too. A build folder made by hand has no such file: there the 32-bit loader is used when it runs.
+# VELLORAN_NO_32BIT=1 takes the 64-bit path on any host.
 
 if [ "${VELLORAN_NO_32BIT:-0}" = 1 ]; then
   VELLORAN_WINE_32BIT=no
+  VELLORAN_WINE_32BIT_REASON="VELLORAN_NO_32BIT=1"
 elif [ -z "${VELLORAN_WINE_32BIT:-}" ]; then
-  VELLORAN_WINE_32BIT=no
-  if velloran_host_runs_32bit; then VELLORAN_WINE_32BIT=yes; fi
+  velloran_choice=${VELLORAN_BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}
+  velloran_choice+=/wine-loader.choice
+  VELLORAN_WINE_32BIT_REASON=
+  if [ -f "$velloran_choice" ]; then
+    { read -r VELLORAN_WINE_32BIT && read -r VELLORAN_WINE_32BIT_REASON; } <"$velloran_choice" || true
+  elif timeout 30 /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    VELLORAN_WINE_32BIT=yes
+  elif [ -e /usr/lib/wine/wine ]; then
+    VELLORAN_WINE_32BIT=no
+    VELLORAN_WINE_32BIT_REASON="this host cannot run 32-bit programs"
+  else
+    VELLORAN_WINE_32BIT=no
+    VELLORAN_WINE_32BIT_REASON="the 32-bit Wine loader is not installed"
+  fi
+  unset velloran_choice
 fi
-# Exported: CTest's emulator and the end-to-end scripts, started below this shell, follow the
-# same choice without trying again.
-export VELLORAN_WINE_32BIT
+# Anything but a clear yes takes the path that works on every host.
+if [ "${VELLORAN_WINE_32BIT:-}" != yes ]; then
+  VELLORAN_WINE_32BIT_REASON=${VELLORAN_WINE_32BIT_REASON:-VELLORAN_WINE_32BIT=${VELLORAN_WINE_32BIT:-}}
+  VELLORAN_WINE_32BIT=no
+fi
+VELLORAN_WINE_32BIT_REASON=${VELLORAN_WINE_32BIT_REASON:-}
+export VELLORAN_WINE_32BIT VELLORAN_WINE_32BIT_REASON
 if [ "$VELLORAN_WINE_32BIT" = no ]; then
   export WINELOADER=/usr/lib/wine/wine64
   velloran_wine64_only=$(cd "$(dirname "${BASH_SOURCE[0]}")/wine64-only" && pwd)

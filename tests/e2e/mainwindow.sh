@@ -56,8 +56,9 @@ read -r x y width height < <(xwininfo -id "$e2e_main_window_id" | awk '
   /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
   /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }')
 centre_offset=$((2 * x + width - 1024))
-[ ${centre_offset#-} -le 2 ] && [ "$y" -ge 199 ] && [ $((y + height)) -le 569 ] ||
+if [ ${centre_offset#-} -gt 2 ] || [ "$y" -lt 199 ] || [ $((y + height)) -gt 569 ]; then
   e2e_fail "the X window is at ${width}x$height+$x+$y"
+fi
 expect_equal "columns" "$(e2e_probe columns)" "$columns"
 expect_equal "rows" "$(e2e_probe rows)" "$demo_rows"
 # The title keeps the file name's first letter as it is.

@@ -1,4 +1,6 @@
 # shellcheck shell=bash
+# Its e2e_ variables are read by the scripts that source it.
+# shellcheck disable=SC2034
 # Sourced by the end-to-end scripts: a private X server with a window manager, a throwaway Wine
 # prefix using the X11 driver, and helpers that poll with a bound instead of sleeping.
 # e2e_begin VELLORAN_EXE PROBE_EXE VIEW sets it all up and removes it again on every exit path,
