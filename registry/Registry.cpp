@@ -79,7 +79,9 @@ bool ActsAsPath(const std::string& name) {
   return false;
 }
 
+#ifdef _WIN32
 TRegistry::TRegistry() : TRegistry(SystemRegistryFunctions()) {}
+#endif
 
 TRegistry::TRegistry(const RegistryFunctions& functions) : functions_(functions) {
   SelectRoot(HKEY_CURRENT_USER);

@@ -45,7 +45,9 @@ using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 class TRegistry {
  public:
-  TRegistry();  // the platform's registry
+#ifdef _WIN32
+  TRegistry();  // the system's registry
+#endif
   explicit TRegistry(const RegistryFunctions& functions);
   ~TRegistry();
   TRegistry(const TRegistry&) = delete;

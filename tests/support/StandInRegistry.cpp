@@ -6,7 +6,7 @@
 // asks for REG_OPTION_OPEN_LINK on the last name, and a delete acts on what its open reached.
 // Where Windows is documented to differ, a stand-in made with Behaviour::Windows does as Windows
 // does (the header lists each difference and its source).
-#include "registry/StandInRegistry.h"
+#include "tests/support/StandInRegistry.h"
 
 #include <algorithm>
 #include <chrono>
