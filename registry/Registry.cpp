@@ -123,14 +123,6 @@ bool TRegistry::EnterKey(const std::string& path) {
   return true;
 }
 
-HKEY TRegistry::OpenKeyHandle(const std::string& path) {
-  const bool relative = IsRelative(path);
-  const std::string subKey = WithoutLeadingBackslash(path);
-  HKEY opened = nullptr;
-  functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, access_, &opened);
-  return opened;
-}
-
 bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_, info); }
 
 bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {

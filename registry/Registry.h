@@ -56,7 +56,6 @@ class TRegistry {
   void SelectRoot(HKEY root);
   bool EnterKey(const std::string& path);
   void LeaveKey();
-  HKEY OpenKeyHandle(const std::string& path);
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
   ValueInfo QueryValueInfo(const std::string& name);

@@ -71,18 +71,6 @@ TEST_P(RegistryObject, SelectRootKeepsTheKeyForTheSameRootAndClosesItForAnother)
   EXPECT_FALSE(registry->EnterKey(Scratch("X"))) << "resolved against the new root";
 }
 
-TEST_P(RegistryObject, OpenKeyHandleLeavesTheObjectUnchanged) {
-  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
-  const HKEY current = registry->CurrentKey();
-  const HKEY below = registry->OpenKeyHandle("A");
-  ASSERT_NE(below, nullptr);
-  EXPECT_NE(below, current);
-  EXPECT_EQ(backend->Functions().CloseKey(below), ERROR_SUCCESS);
-  EXPECT_EQ(registry->OpenKeyHandle("Missing"), nullptr);
-  EXPECT_EQ(registry->CurrentKey(), current);
-  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
-}
-
 TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "", "Default text");
