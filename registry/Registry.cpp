@@ -156,31 +156,6 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
   }
 }
 
-ValueInfo TRegistry::QueryValueInfo(const std::string& name) {
-  ValueInfo info;
-  DWORD type = REG_NONE, size = 0;
-  info.Found = functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type, nullptr, &size) ==
-               ERROR_SUCCESS;
-  info.Type = type;
-  info.Size = static_cast<std::int32_t>(size);
-  return info;
-}
-
-int TRegistry::ValueSize(const std::string& name) {
-  const ValueInfo info = QueryValueInfo(name);
-  return info.Found ? info.Size : -1;
-}
-
-ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) {
-  DWORD type = REG_NONE;
-  DWORD length = static_cast<DWORD>(size);
-  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type,
-                              static_cast<LPBYTE>(buffer), &length) != ERROR_SUCCESS) {
-    throw ERegistryException(Formatted(kFailedToGetData, name));
-  }
-  return ValueRead{type, static_cast<std::int32_t>(length)};
-}
-
 std::string TRegistry::ReadText(const std::string& name) {
   std::string text;
   switch (ReadTextFrom(currentKey_, name, text)) {

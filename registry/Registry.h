@@ -24,17 +24,6 @@ struct KeyInfo {
   FILETIME FileTime{};
 };
 
-struct ValueInfo {
-  bool Found = false;
-  DWORD Type = REG_NONE;
-  std::int32_t Size = 0;
-};
-
-struct ValueRead {
-  DWORD Type = REG_NONE;
-  std::int32_t Size = 0;
-};
-
 // A key handle closed through the registry functions it was opened with.
 struct RegistryKeyTraits {
   using Handle = HKEY;
@@ -58,9 +47,6 @@ class TRegistry {
   void LeaveKey();
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
-  ValueInfo QueryValueInfo(const std::string& name);
-  int ValueSize(const std::string& name);
-  ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
   // A text value of the key at `path`, read as ReadText reads it, without making the key current.
   // False, and nothing raised, when the key does not open, the read fails or the value is no text.

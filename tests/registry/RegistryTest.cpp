@@ -88,8 +88,6 @@ TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   EXPECT_EQ(registry->ReadText("EmbeddedNul"), "ab");
   EXPECT_EQ(registry->ReadText("ZeroBytes"), "");
   EXPECT_EQ(registry->ReadText("Missing"), "") << "a missing value is not an error";
-  EXPECT_EQ(registry->ValueSize("Missing"), -1);
-  EXPECT_EQ(registry->ValueSize("NoNul"), 3);
 }
 
 TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
@@ -105,17 +103,6 @@ TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
   }
   EXPECT_THROW(registry->ReadText(""), ERegistryException);
   EXPECT_EQ(registry->CurrentPath(), key) << "a raise leaves the object as it was";
-}
-
-TEST_P(RegistryObject, ReadValueRaisesWithTheValueNameWhenTheReadFails) {
-  ASSERT_TRUE(registry->EnterKey(kScratch));
-  char buffer[8];
-  try {
-    registry->ReadValue("Gone", buffer, sizeof buffer);
-    FAIL() << "no error raised";
-  } catch (const ERegistryException& error) {
-    EXPECT_EQ(error.Message(), "Failed to get data for 'Gone'");
-  }
 }
 
 TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) {
