@@ -58,8 +58,6 @@ std::vector<char> NameBuffer(const KeyInfo& info) {
 
 }  // namespace
 
-bool RegistryNamesNeedDoubleLength() { return doubleLengthNames; }
-
 std::int32_t SaturatedCount(DWORD reported, bool doubled) {
   constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
   const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
@@ -127,16 +125,15 @@ bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_,
 
 bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
   info = KeyInfo{};
-  DWORD subKeys = 0, maxSubKeyLength = 0, values = 0, maxValueNameLength = 0, maxValueLength = 0;
-  const LONG status = functions_.QueryInfoKey(
-      key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
-      &maxValueNameLength, &maxValueLength, nullptr, &info.FileTime);
+  DWORD subKeys = 0, maxSubKeyLength = 0;
+  // A failed call may have written anything to its outputs.
+  if (functions_.QueryInfoKey(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
   info.NumSubKeys = SaturatedCount(subKeys, false);
-  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, RegistryNamesNeedDoubleLength());
-  info.NumValues = SaturatedCount(values, false);
-  info.MaxValueLen = SaturatedCount(maxValueNameLength, false);
-  info.MaxDataLen = SaturatedCount(maxValueLength, false);
-  return status == ERROR_SUCCESS;
+  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, doubleLengthNames);
+  return true;
 }
 
 void TRegistry::ListSubkeyNames(TStringList& list) {

@@ -18,10 +18,6 @@ class ERegistryException : public Exception {
 struct KeyInfo {
   std::int32_t NumSubKeys = 0;
   std::int32_t MaxSubKeyLen = 0;  // characters, without the terminating NUL
-  std::int32_t NumValues = 0;
-  std::int32_t MaxValueLen = 0;
-  std::int32_t MaxDataLen = 0;
-  FILETIME FileTime{};
 };
 
 // A key handle closed through the registry functions it was opened with.
@@ -45,6 +41,7 @@ class TRegistry {
   void SelectRoot(HKEY root);
   bool EnterKey(const std::string& path);
   void LeaveKey();
+  // False, with every count 0, when the query fails.
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
   std::string ReadText(const std::string& name);
@@ -79,10 +76,6 @@ class TRegistry {
   REGSAM access_ = 0;
   const RegistryFunctions& functions_;
 };
-
-// Whether the machine's ANSI code page is a double-byte one on an NT platform, in which case
-// the registry's longest-subkey-name length is doubled to size name buffers. Decided once.
-bool RegistryNamesNeedDoubleLength();
 
 // A count or length the registry reported (unsigned), doubled when `doubled`, as the signed
 // count the registry object keeps: saturated, never overflowing or negative.

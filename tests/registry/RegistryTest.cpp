@@ -131,6 +131,41 @@ TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) 
   }
 }
 
+// A query that fails after writing to every output, as a failed call may.
+LONG WINAPI ScribblingQueryInfoKey(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD subKeys,
+                                   LPDWORD maxSubKeyLength, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                                   LPDWORD, PFILETIME) {
+  for (LPDWORD out : {subKeys, maxSubKeyLength}) {
+    if (out != nullptr) *out = 0xFFFFFFFF;
+  }
+  return ERROR_INVALID_HANDLE;
+}
+
+TEST_P(RegistryObject, QueryKeyInfoMeasuresNamesUndoubledInASingleByteCodePageAndZeroOnFailure) {
+#ifdef _WIN32
+  ASSERT_EQ(GetACP(), 1252u) << "the test prefix's code page, which the lengths below assume";
+#endif
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Info\\Short"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Info\\" + std::string(255, 'n')));
+  ASSERT_TRUE(registry->EnterKey(Scratch("Info")));
+  KeyInfo info;
+  ASSERT_TRUE(registry->QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 2);
+  EXPECT_EQ(info.MaxSubKeyLen, 255);
+
+  registry->LeaveKey();
+  EXPECT_FALSE(registry->QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 0);
+  EXPECT_EQ(info.MaxSubKeyLen, 0);
+  RegistryFunctions scribbling = backend->Functions();
+  scribbling.QueryInfoKey = &ScribblingQueryInfoKey;
+  TRegistry scribbled(scribbling);
+  ASSERT_TRUE(scribbled.EnterKey(Scratch("Info")));
+  EXPECT_FALSE(scribbled.QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 0);
+  EXPECT_EQ(info.MaxSubKeyLen, 0);
+}
+
 TEST_P(RegistryObject, ListsSubkeyNamesInEnumerationOrderReplacingTheListsContents) {
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("List\\beta"));
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("List\\Alpha"));
@@ -342,16 +377,6 @@ TEST(RegistryNames, LengthsAreDoubledWithoutOverflow) {
   EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
-}
-
-TEST(RegistryNames, AreNotDoubledOffFarEastWindows) {
-#ifdef _WIN32
-  CPINFO info{};
-  ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
-  EXPECT_EQ(RegistryNamesNeedDoubleLength(), info.MaxCharSize > 1);
-#else
-  EXPECT_FALSE(RegistryNamesNeedDoubleLength());
-#endif
 }
 
 }  // namespace
