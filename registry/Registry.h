@@ -5,15 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/Exception.h"
+#include "registry/Errors.h"
 #include "registry/RegistryFunctions.h"
 #include "registry/StringList.h"
 #include "registry/UniqueHandle.h"
-
-class ERegistryException : public Exception {
- public:
-  using Exception::Exception;
-};
 
 struct KeyInfo {
   std::int32_t NumSubKeys = 0;
