@@ -90,11 +90,13 @@ TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   EXPECT_EQ(registry->ReadText("Missing"), "") << "a missing value is not an error";
 }
 
-TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
+TEST_P(RegistryObject, RaisesForValuesThatAreNotTextUnlessTheyAreEmpty) {
   const std::string key = Scratch("Values");
   backend->SetValue(HKEY_CURRENT_USER, key, "Count", REG_DWORD, std::string("\x2a\0\0\0", 4));
   backend->SetValue(HKEY_CURRENT_USER, key, "", REG_BINARY, "\x01\x02");
+  backend->SetValue(HKEY_CURRENT_USER, key, "NoBytes", REG_BINARY, "");
   ASSERT_TRUE(registry->EnterKey(key));
+  EXPECT_EQ(registry->ReadText("NoBytes"), "") << "empty whatever its type, as empty text is";
   try {
     registry->ReadText("Count");
     FAIL() << "no error raised";
@@ -105,7 +107,7 @@ TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
   EXPECT_EQ(registry->CurrentPath(), key) << "a raise leaves the object as it was";
 }
 
-TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) {
+TEST_P(RegistryObject, ReadTextTakesOnlyTheBytesReadAndRaisesWhenTheValueGrowsOrVanishes) {
   SKIP_UNLESS_STAND_IN();
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "Path", "short");
@@ -129,6 +131,10 @@ TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) 
   } catch (const ERegistryException& error) {
     EXPECT_EQ(error.Message(), "Failed to get data for 'Path'");
   }
+
+  backend->SetText(HKEY_CURRENT_USER, key, "Path", "short");
+  standIn.AfterNextSizeQuery([&] { standIn.SetValue(HKEY_CURRENT_USER, key, "Path", REG_SZ, ""); });
+  EXPECT_EQ(registry->ReadText("Path"), "") << "so is one that shrank to nothing";
 }
 
 // A query that fails after writing to every output, as a failed call may.
@@ -365,12 +371,16 @@ TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesWhenSomethingThrows) {
   EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D")));
 }
 
-TEST(RegistryNames, LengthsAreDoubledWithoutOverflow) {
+TEST(RegistryNames, LengthsDoubleWithoutOverflowAndABackslashAnywhereMakesAPath) {
   EXPECT_EQ(SaturatedCount(255, false), 255);
   EXPECT_EQ(SaturatedCount(255, true), 510);
   EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
+  for (const char* path : {"a\\b", "\\ab", "ab\\", "\\"}) EXPECT_TRUE(ActsAsPath(path)) << path;
+  for (const char* name : {"", "ab", "{5E11A000-0000-4000-8000-0000000000C1}"}) {
+    EXPECT_FALSE(ActsAsPath(name)) << name;
+  }
 }
 
 }  // namespace
