@@ -1,4 +1,4 @@
-// The stand-in registry: a tree of keys in memory behind the six registry functions. Where
+// The stand-in registry: a tree of keys in memory behind the seven registry functions. Where
 // Windows leaves a detail open, it does what Wine's registry does (the contract suite runs
 // against both), including the odd parts: an empty subkey of a predefined root yields the root
 // itself, deleted keys stay reachable through their open handles, and an out-handle is not
