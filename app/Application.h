@@ -12,16 +12,10 @@
 
 #include "app/Handles.h"
 #include "app/Window.h"
-#include "registry/Exception.h"
+#include "registry/Errors.h"
 
 // windows.h maps MessageBox to MessageBoxA; the application's own box keeps its plain name.
 #undef MessageBox
-
-// The silent error kind: dropped by the error handling without a message.
-class EAbort : public Exception {
- public:
-  using Exception::Exception;
-};
 
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 

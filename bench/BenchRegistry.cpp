@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "registry/StandInRegistry.h"
+#include "tests/support/StandInRegistry.h"
 #endif
 
 namespace {
@@ -76,6 +76,8 @@ void BenchRegistry::Register(int n) {
   RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, kHelperObjects + "\\" + BenchGuid(n)));
 }
 
+const RegistryFunctions& BenchRegistry::Functions() const { return SystemRegistryFunctions(); }
+
 #else
 
 struct BenchRegistry::StandIn {
@@ -103,5 +105,7 @@ void BenchRegistry::Seed(int count) {
 void BenchRegistry::Register(int n) {
   standIn_->registry.CreateKey(HKEY_LOCAL_MACHINE, kHelperObjects + "\\" + BenchGuid(n));
 }
+
+const RegistryFunctions& BenchRegistry::Functions() const { return StandInRegistry::Functions(); }
 
 #endif

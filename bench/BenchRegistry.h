@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "registry/RegistryFunctions.h"
+
 // The registration key name of registration n: a GUID in braces.
 std::string BenchGuid(int n);
 
@@ -21,6 +23,8 @@ class BenchRegistry {
   int Seeded() const { return seeded_; }
   // Puts registration n's key back after a removal deleted it.
   void Register(int n);
+  // The registry the registrations are in, for the registry object to be handed.
+  const RegistryFunctions& Functions() const;
 
  private:
   struct StandIn;

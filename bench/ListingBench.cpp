@@ -15,7 +15,7 @@ namespace {
 
 void Listing(benchmark::State& state, BenchRegistry& seed) {
   seed.Seed(int(state.range(0)));
-  TRegistry registry;
+  TRegistry registry(seed.Functions());
   for (auto _ : state) {
     MemoryRegistrationList rows;
     ListRegistrations(registry, rows);
@@ -31,14 +31,13 @@ void Floor(benchmark::State& state, BenchRegistry& seed) {
   seed.Seed(int(state.range(0)));
   for (auto _ : state) {
     MemoryRegistrationList rows;
-    FloorListing(
-        SystemRegistryFunctions(),
-        [&rows](const std::string& guid, const std::string& name, const std::string* server) {
-          MemoryRow& row = rows.rows.emplace_back();
-          row.Caption = name;
-          row.SubItems.push_back(guid);
-          if (server != nullptr) row.SubItems.push_back(*server);
-        });
+    FloorListing(seed.Functions(), [&rows](const std::string& guid, const std::string& name,
+                                           const std::string* server) {
+      MemoryRow& row = rows.rows.emplace_back();
+      row.Caption = name;
+      row.SubItems.push_back(guid);
+      if (server != nullptr) row.SubItems.push_back(*server);
+    });
     benchmark::DoNotOptimize(rows.rows.data());
     if (rows.Count() != state.range(0)) {
       state.SkipWithError("wrong row count");
@@ -53,7 +52,7 @@ void Removal(benchmark::State& state, BenchRegistry& seed) {
   seed.Seed(count);
   // A previous run of this benchmark removed the selected registrations.
   for (int n = 0; n < count; n += kSelectEvery) seed.Register(n);
-  TRegistry registry;
+  TRegistry registry(seed.Functions());
   MemoryRegistrationList listed;
   ListRegistrations(registry, listed);
   for (int row = 0; row < count; row += kSelectEvery) listed.rows[row].Selected = true;

@@ -58,8 +58,6 @@ std::vector<char> NameBuffer(const KeyInfo& info) {
 
 }  // namespace
 
-bool RegistryNamesNeedDoubleLength() { return doubleLengthNames; }
-
 std::int32_t SaturatedCount(DWORD reported, bool doubled) {
   constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
   const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
@@ -79,7 +77,9 @@ bool ActsAsPath(const std::string& name) {
   return false;
 }
 
+#ifdef _WIN32
 TRegistry::TRegistry() : TRegistry(SystemRegistryFunctions()) {}
+#endif
 
 TRegistry::TRegistry(const RegistryFunctions& functions) : functions_(functions) {
   SelectRoot(HKEY_CURRENT_USER);
@@ -121,28 +121,19 @@ bool TRegistry::EnterKey(const std::string& path) {
   return true;
 }
 
-HKEY TRegistry::OpenKeyHandle(const std::string& path) {
-  const bool relative = IsRelative(path);
-  const std::string subKey = WithoutLeadingBackslash(path);
-  HKEY opened = nullptr;
-  functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, access_, &opened);
-  return opened;
-}
-
 bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_, info); }
 
 bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
   info = KeyInfo{};
-  DWORD subKeys = 0, maxSubKeyLength = 0, values = 0, maxValueNameLength = 0, maxValueLength = 0;
-  const LONG status = functions_.QueryInfoKey(
-      key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr, &values,
-      &maxValueNameLength, &maxValueLength, nullptr, &info.FileTime);
+  DWORD subKeys = 0, maxSubKeyLength = 0;
+  // A failed call may have written anything to its outputs.
+  if (functions_.QueryInfoKey(key, nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
   info.NumSubKeys = SaturatedCount(subKeys, false);
-  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, RegistryNamesNeedDoubleLength());
-  info.NumValues = SaturatedCount(values, false);
-  info.MaxValueLen = SaturatedCount(maxValueNameLength, false);
-  info.MaxDataLen = SaturatedCount(maxValueLength, false);
-  return status == ERROR_SUCCESS;
+  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, doubleLengthNames);
+  return true;
 }
 
 void TRegistry::ListSubkeyNames(TStringList& list) {
@@ -160,31 +151,6 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
     }
     list.Add(std::string(name.data()));
   }
-}
-
-ValueInfo TRegistry::QueryValueInfo(const std::string& name) {
-  ValueInfo info;
-  DWORD type = REG_NONE, size = 0;
-  info.Found = functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type, nullptr, &size) ==
-               ERROR_SUCCESS;
-  info.Type = type;
-  info.Size = static_cast<std::int32_t>(size);
-  return info;
-}
-
-int TRegistry::ValueSize(const std::string& name) {
-  const ValueInfo info = QueryValueInfo(name);
-  return info.Found ? info.Size : -1;
-}
-
-ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) {
-  DWORD type = REG_NONE;
-  DWORD length = static_cast<DWORD>(size);
-  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type,
-                              static_cast<LPBYTE>(buffer), &length) != ERROR_SUCCESS) {
-    throw ERegistryException(Formatted(kFailedToGetData, name));
-  }
-  return ValueRead{type, static_cast<std::int32_t>(length)};
 }
 
 std::string TRegistry::ReadText(const std::string& name) {

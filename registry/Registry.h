@@ -5,34 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/Exception.h"
+#include "registry/Errors.h"
 #include "registry/RegistryFunctions.h"
 #include "registry/StringList.h"
 #include "registry/UniqueHandle.h"
 
-class ERegistryException : public Exception {
- public:
-  using Exception::Exception;
-};
-
 struct KeyInfo {
   std::int32_t NumSubKeys = 0;
   std::int32_t MaxSubKeyLen = 0;  // characters, without the terminating NUL
-  std::int32_t NumValues = 0;
-  std::int32_t MaxValueLen = 0;
-  std::int32_t MaxDataLen = 0;
-  FILETIME FileTime{};
-};
-
-struct ValueInfo {
-  bool Found = false;
-  DWORD Type = REG_NONE;
-  std::int32_t Size = 0;
-};
-
-struct ValueRead {
-  DWORD Type = REG_NONE;
-  std::int32_t Size = 0;
 };
 
 // A key handle closed through the registry functions it was opened with.
@@ -45,7 +25,9 @@ using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 class TRegistry {
  public:
-  TRegistry();  // the platform's registry
+#ifdef _WIN32
+  TRegistry();  // the system's registry
+#endif
   explicit TRegistry(const RegistryFunctions& functions);
   ~TRegistry();
   TRegistry(const TRegistry&) = delete;
@@ -54,12 +36,9 @@ class TRegistry {
   void SelectRoot(HKEY root);
   bool EnterKey(const std::string& path);
   void LeaveKey();
-  HKEY OpenKeyHandle(const std::string& path);
+  // False, with every count 0, when the query fails.
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
-  ValueInfo QueryValueInfo(const std::string& name);
-  int ValueSize(const std::string& name);
-  ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
   // A text value of the key at `path`, read as ReadText reads it, without making the key current.
   // False, and nothing raised, when the key does not open, the read fails or the value is no text.
@@ -92,10 +71,6 @@ class TRegistry {
   REGSAM access_ = 0;
   const RegistryFunctions& functions_;
 };
-
-// Whether the machine's ANSI code page is a double-byte one on an NT platform, in which case
-// the registry's longest-subkey-name length is doubled to size name buffers. Decided once.
-bool RegistryNamesNeedDoubleLength();
 
 // A count or length the registry reported (unsigned), doubled when `doubled`, as the signed
 // count the registry object keeps: saturated, never overflowing or negative.

@@ -1,7 +1,8 @@
 #pragma once
 // The one seam between the registry object and a registry: the seven functions it calls.
-// On Windows the system table holds advapi32's functions and ntdll's NtDeleteKey; the stand-in
-// registry offers a table of its own, so the same code and the same tests run against either.
+// On Windows the system table holds advapi32's functions and ntdll's NtDeleteKey; tests and
+// benchmarks hand the registry object an in-memory registry's table, so the same code runs
+// against either, off Windows too.
 
 #include "registry/Win32Types.h"
 
@@ -24,6 +25,6 @@ struct RegistryFunctions {
   LONG(WINAPI* DeleteOpenKey)(HKEY key);
 };
 
-// The registry of the platform the program runs on: advapi32 on Windows, the process's
-// stand-in registry elsewhere.
+#ifdef _WIN32
 const RegistryFunctions& SystemRegistryFunctions();
+#endif

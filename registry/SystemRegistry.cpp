@@ -1,8 +1,6 @@
 // The registry the program uses when nobody hands it another one.
 #include "registry/RegistryFunctions.h"
 
-#ifdef _WIN32
-
 namespace {
 
 // ntdll's own calls, looked up when first needed: ntdll is in every process, but NtDeleteKey is
@@ -35,13 +33,3 @@ const RegistryFunctions& SystemRegistryFunctions() {
                                            DeleteOpenKey};
   return functions;
 }
-
-#else
-
-#include "registry/StandInRegistry.h"
-
-// Off Windows there is no system registry: the stand-in alive at the time of each call serves
-// instead, and with none alive every call fails with ERROR_INVALID_HANDLE.
-const RegistryFunctions& SystemRegistryFunctions() { return StandInRegistry::Functions(); }
-
-#endif

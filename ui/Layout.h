@@ -21,12 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/Exception.h"
-
-class ELayoutError : public Exception {
- public:
-  using Exception::Exception;
-};
+#include "registry/Errors.h"
 
 struct LayoutValue {
   enum class Kind { Text, Number, Word };

@@ -1,6 +1,6 @@
 #include "ui/ShortCut.h"
 
-#include "registry/Exception.h"
+#include "registry/Errors.h"
 
 namespace {
 

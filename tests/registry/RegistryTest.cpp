@@ -71,18 +71,6 @@ TEST_P(RegistryObject, SelectRootKeepsTheKeyForTheSameRootAndClosesItForAnother)
   EXPECT_FALSE(registry->EnterKey(Scratch("X"))) << "resolved against the new root";
 }
 
-TEST_P(RegistryObject, OpenKeyHandleLeavesTheObjectUnchanged) {
-  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
-  const HKEY current = registry->CurrentKey();
-  const HKEY below = registry->OpenKeyHandle("A");
-  ASSERT_NE(below, nullptr);
-  EXPECT_NE(below, current);
-  EXPECT_EQ(backend->Functions().CloseKey(below), ERROR_SUCCESS);
-  EXPECT_EQ(registry->OpenKeyHandle("Missing"), nullptr);
-  EXPECT_EQ(registry->CurrentKey(), current);
-  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
-}
-
 TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "", "Default text");
@@ -100,15 +88,15 @@ TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   EXPECT_EQ(registry->ReadText("EmbeddedNul"), "ab");
   EXPECT_EQ(registry->ReadText("ZeroBytes"), "");
   EXPECT_EQ(registry->ReadText("Missing"), "") << "a missing value is not an error";
-  EXPECT_EQ(registry->ValueSize("Missing"), -1);
-  EXPECT_EQ(registry->ValueSize("NoNul"), 3);
 }
 
-TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
+TEST_P(RegistryObject, RaisesForValuesThatAreNotTextUnlessTheyAreEmpty) {
   const std::string key = Scratch("Values");
   backend->SetValue(HKEY_CURRENT_USER, key, "Count", REG_DWORD, std::string("\x2a\0\0\0", 4));
   backend->SetValue(HKEY_CURRENT_USER, key, "", REG_BINARY, "\x01\x02");
+  backend->SetValue(HKEY_CURRENT_USER, key, "NoBytes", REG_BINARY, "");
   ASSERT_TRUE(registry->EnterKey(key));
+  EXPECT_EQ(registry->ReadText("NoBytes"), "") << "empty whatever its type, as empty text is";
   try {
     registry->ReadText("Count");
     FAIL() << "no error raised";
@@ -119,18 +107,7 @@ TEST_P(RegistryObject, RaisesForValuesThatAreNotText) {
   EXPECT_EQ(registry->CurrentPath(), key) << "a raise leaves the object as it was";
 }
 
-TEST_P(RegistryObject, ReadValueRaisesWithTheValueNameWhenTheReadFails) {
-  ASSERT_TRUE(registry->EnterKey(kScratch));
-  char buffer[8];
-  try {
-    registry->ReadValue("Gone", buffer, sizeof buffer);
-    FAIL() << "no error raised";
-  } catch (const ERegistryException& error) {
-    EXPECT_EQ(error.Message(), "Failed to get data for 'Gone'");
-  }
-}
-
-TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) {
+TEST_P(RegistryObject, ReadTextTakesOnlyTheBytesReadAndRaisesWhenTheValueGrowsOrVanishes) {
   SKIP_UNLESS_STAND_IN();
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "Path", "short");
@@ -154,6 +131,45 @@ TEST_P(RegistryObject, ReadTextRaisesWhenTheValueGrowsOrVanishesBeforeItIsRead) 
   } catch (const ERegistryException& error) {
     EXPECT_EQ(error.Message(), "Failed to get data for 'Path'");
   }
+
+  backend->SetText(HKEY_CURRENT_USER, key, "Path", "short");
+  standIn.AfterNextSizeQuery([&] { standIn.SetValue(HKEY_CURRENT_USER, key, "Path", REG_SZ, ""); });
+  EXPECT_EQ(registry->ReadText("Path"), "") << "so is one that shrank to nothing";
+}
+
+// A query that fails after writing to every output, as a failed call may.
+LONG WINAPI ScribblingQueryInfoKey(HKEY, LPSTR, LPDWORD, LPDWORD, LPDWORD subKeys,
+                                   LPDWORD maxSubKeyLength, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                                   LPDWORD, PFILETIME) {
+  for (LPDWORD out : {subKeys, maxSubKeyLength}) {
+    if (out != nullptr) *out = 0xFFFFFFFF;
+  }
+  return ERROR_INVALID_HANDLE;
+}
+
+TEST_P(RegistryObject, QueryKeyInfoMeasuresNamesUndoubledInASingleByteCodePageAndZeroOnFailure) {
+#ifdef _WIN32
+  ASSERT_EQ(GetACP(), 1252u) << "the test prefix's code page, which the lengths below assume";
+#endif
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Info\\Short"));
+  backend->CreateKey(HKEY_CURRENT_USER, Scratch("Info\\" + std::string(255, 'n')));
+  ASSERT_TRUE(registry->EnterKey(Scratch("Info")));
+  KeyInfo info;
+  ASSERT_TRUE(registry->QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 2);
+  EXPECT_EQ(info.MaxSubKeyLen, 255);
+
+  registry->LeaveKey();
+  EXPECT_FALSE(registry->QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 0);
+  EXPECT_EQ(info.MaxSubKeyLen, 0);
+  RegistryFunctions scribbling = backend->Functions();
+  scribbling.QueryInfoKey = &ScribblingQueryInfoKey;
+  TRegistry scribbled(scribbling);
+  ASSERT_TRUE(scribbled.EnterKey(Scratch("Info")));
+  EXPECT_FALSE(scribbled.QueryKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 0);
+  EXPECT_EQ(info.MaxSubKeyLen, 0);
 }
 
 TEST_P(RegistryObject, ListsSubkeyNamesInEnumerationOrderReplacingTheListsContents) {
@@ -199,20 +215,17 @@ TEST_P(RegistryObject, AFailedEnumerationCallAddsNoName) {
   EXPECT_EQ(names[1], "Two");
 }
 
-TEST_P(RegistryObject, RemoveKeyTreeDeletesNestedTreesAndRestoresTheCurrentKey) {
+TEST_P(RegistryObject, RemoveKeyTreeDeletesEveryBranchBelowTheCurrentKeyOrTheRoot) {
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D"));
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\E"));
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\F"));
   backend->SetText(HKEY_CURRENT_USER, Scratch("Tree\\B\\C"), "v", "x");
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("TreeSibling"));
   ASSERT_TRUE(registry->EnterKey(kScratch));
-  const HKEY current = registry->CurrentKey();
 
   EXPECT_TRUE(registry->RemoveKeyTree("Tree"));
   EXPECT_FALSE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree")));
   EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("TreeSibling")));
-  EXPECT_EQ(registry->CurrentKey(), current);
-  EXPECT_EQ(registry->CurrentPath(), kScratch);
 
   registry->LeaveKey();
   EXPECT_TRUE(registry->RemoveKeyTree("\\" + Scratch("X")));
@@ -344,39 +357,30 @@ LONG WINAPI ThrowingEnumKeyEx(HKEY key, DWORD index, LPSTR name, LPDWORD length,
                                                 classLength, written);
 }
 
-TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesAndKeepsTheCurrentKeyWhenSomethingThrows) {
+TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesWhenSomethingThrows) {
   SKIP_UNLESS_STAND_IN();
   backend->CreateKey(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D"));
   RegistryFunctions throwing = StandInRegistry::Functions();
   throwing.EnumKeyEx = &ThrowingEnumKeyEx;
   TRegistry walker(throwing);
   ASSERT_TRUE(walker.EnterKey(kScratch));
-  const HKEY current = walker.CurrentKey();
   const int before = backend->OpenHandleCount();
   enumCallsBeforeThrow = 2;  // thrown three levels down
   EXPECT_THROW(walker.RemoveKeyTree("Tree"), std::bad_alloc);
   EXPECT_EQ(backend->OpenHandleCount(), before);
-  EXPECT_EQ(walker.CurrentKey(), current);
-  EXPECT_EQ(walker.CurrentPath(), kScratch);
   EXPECT_TRUE(backend->KeyExists(HKEY_CURRENT_USER, Scratch("Tree\\B\\C\\D")));
 }
 
-TEST(RegistryNames, LengthsAreDoubledWithoutOverflow) {
+TEST(RegistryNames, LengthsDoubleWithoutOverflowAndABackslashAnywhereMakesAPath) {
   EXPECT_EQ(SaturatedCount(255, false), 255);
   EXPECT_EQ(SaturatedCount(255, true), 510);
   EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
   EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
-}
-
-TEST(RegistryNames, AreNotDoubledOffFarEastWindows) {
-#ifdef _WIN32
-  CPINFO info{};
-  ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
-  EXPECT_EQ(RegistryNamesNeedDoubleLength(), info.MaxCharSize > 1);
-#else
-  EXPECT_FALSE(RegistryNamesNeedDoubleLength());
-#endif
+  for (const char* path : {"a\\b", "\\ab", "ab\\", "\\"}) EXPECT_TRUE(ActsAsPath(path)) << path;
+  for (const char* name : {"", "ab", "{5E11A000-0000-4000-8000-0000000000C1}"}) {
+    EXPECT_FALSE(ActsAsPath(name)) << name;
+  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "registry/RegistryFunctions.h"
-#include "registry/StandInRegistry.h"
+#include "tests/support/StandInRegistry.h"
 
 // StandIn behaves as Wine 8's registry, StandInAsWindows as Windows' is documented to.
 enum class BackendKind { StandIn, StandInAsWindows, System };

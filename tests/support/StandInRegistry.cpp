@@ -1,4 +1,4 @@
-// The stand-in registry: a tree of keys in memory behind the six registry functions. Where
+// The stand-in registry: a tree of keys in memory behind the seven registry functions. Where
 // Windows leaves a detail open, it does what Wine's registry does (the contract suite runs
 // against both), including the odd parts: an empty subkey of a predefined root yields the root
 // itself, deleted keys stay reachable through their open handles, and an out-handle is not
@@ -6,7 +6,7 @@
 // asks for REG_OPTION_OPEN_LINK on the last name, and a delete acts on what its open reached.
 // Where Windows is documented to differ, a stand-in made with Behaviour::Windows does as Windows
 // does (the header lists each difference and its source).
-#include "registry/StandInRegistry.h"
+#include "tests/support/StandInRegistry.h"
 
 #include <algorithm>
 #include <chrono>
