@@ -105,16 +105,18 @@ HKEY TRegistry::BaseFor(bool relative) const {
   return relative && currentKey_ != nullptr ? currentKey_ : rootKey_;
 }
 
+bool TRegistry::OpenForUse(const std::string& path, HKEY& opened) const {
+  opened = nullptr;
+  return functions_.OpenKeyEx(BaseFor(IsRelative(path)), WithoutLeadingBackslash(path).c_str(), 0,
+                              access_, &opened) == ERROR_SUCCESS;
+}
+
 bool TRegistry::EnterKey(const std::string& path) {
-  const bool relative = IsRelative(path);
-  const std::string subKey = WithoutLeadingBackslash(path);
   HKEY opened = nullptr;
-  if (functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, access_, &opened) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
+  if (!OpenForUse(path, opened)) return false;
+  const std::string subKey = WithoutLeadingBackslash(path);
   const std::string newPath =
-      relative && currentKey_ != nullptr ? currentPath_ + '\\' + subKey : subKey;
+      IsRelative(path) && currentKey_ != nullptr ? currentPath_ + '\\' + subKey : subKey;
   LeaveKey();
   currentKey_ = opened;
   currentPath_ = newPath;
@@ -167,13 +169,8 @@ std::string TRegistry::ReadText(const std::string& name) {
 }
 
 bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
-  const bool relative = IsRelative(path);
-  const std::string subKey = WithoutLeadingBackslash(path);
   HKEY opened = nullptr;
-  if (functions_.OpenKeyEx(BaseFor(relative), subKey.c_str(), 0, access_, &opened) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
+  if (!OpenForUse(path, opened)) return false;
   const RegistryKey key(opened, RegistryKeyTraits{&functions_});
   return ReadTextFrom(opened, name, text) == TextStatus::Read;
 }

@@ -60,6 +60,8 @@ class TRegistry {
 
  private:
   HKEY BaseFor(bool relative) const;
+  // Opens the key at `path`, relative or absolute, for use: with the access mask, links followed.
+  bool OpenForUse(const std::string& path, HKEY& opened) const;
   bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
   bool IsLink(HKEY key) const;
   enum class TextStatus { Read, Failed, NotText };
