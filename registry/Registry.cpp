@@ -180,15 +180,14 @@ TRegistry::TextStatus TRegistry::ReadTextFrom(HKEY key, const std::string& name,
                                               std::string& text) const {
   text.clear();
   DWORD type = REG_NONE, size = 0;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size) !=
-          ERROR_SUCCESS ||
+  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       static_cast<std::int32_t>(size) <= 0) {
     return TextStatus::Read;
   }
   std::string data(size, '\0');
   DWORD length = size;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type,
-                              reinterpret_cast<LPBYTE>(&data[0]), &length) != ERROR_SUCCESS) {
+  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data[0]),
+                              &length) != ERROR_SUCCESS) {
     return TextStatus::Failed;
   }
   if (type != REG_SZ && type != REG_EXPAND_SZ) return TextStatus::NotText;

@@ -10,9 +10,9 @@ Function NtdllFunction(const char* name) {
   const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   // Through a function type without parameters, which casts to any other without a warning.
   using Untyped = void (*)();
-  return ntdll == nullptr ? nullptr
-                          : reinterpret_cast<Function>(
-                                reinterpret_cast<Untyped>(GetProcAddress(ntdll, name)));
+  return ntdll == nullptr
+             ? nullptr
+             : reinterpret_cast<Function>(reinterpret_cast<Untyped>(GetProcAddress(ntdll, name)));
 }
 
 LONG WINAPI DeleteOpenKey(HKEY key) {
@@ -28,8 +28,8 @@ LONG WINAPI DeleteOpenKey(HKEY key) {
 }  // namespace
 
 const RegistryFunctions& SystemRegistryFunctions() {
-  static const RegistryFunctions functions{RegOpenKeyExA,    RegCloseKey,   RegQueryInfoKeyA,
-                                           RegEnumKeyExA,    RegQueryValueExA, RegDeleteKeyA,
+  static const RegistryFunctions functions{RegOpenKeyExA, RegCloseKey,      RegQueryInfoKeyA,
+                                           RegEnumKeyExA, RegQueryValueExA, RegDeleteKeyA,
                                            DeleteOpenKey};
   return functions;
 }

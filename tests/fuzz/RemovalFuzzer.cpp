@@ -33,8 +33,7 @@ void AddPerUserClasses(const GeneratedRegistry& generated, RegistryBackend& back
   int index = 0;
   for (const std::string& tree : generated.trees) {
     if (tree.size() <= machineClasses.size() || !IsWithin(tree, machineClasses)) continue;
-    const std::string classKey =
-        "Software\\Classes\\CLSID" + tree.substr(machineClasses.size());
+    const std::string classKey = "Software\\Classes\\CLSID" + tree.substr(machineClasses.size());
     switch (index++ % 3) {
       case 0:
         backend.SetText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", "",

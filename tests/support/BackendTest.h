@@ -29,11 +29,10 @@ class BackendTest : public testing::TestWithParam<BackendKind> {
   GTEST_SKIP() << "needs the stand-in registry: " \
                   "the system registry of a prefix cannot refuse access or fail on demand"
 
-#define INSTANTIATE_FOR_BACKENDS(Suite, kinds)                                   \
-  INSTANTIATE_TEST_SUITE_P(Backends, Suite, testing::ValuesIn(kinds),             \
-                           [](const testing::TestParamInfo<BackendKind>& info) { \
-                             return BackendName(info.param);                      \
-                           })
+#define INSTANTIATE_FOR_BACKENDS(Suite, kinds)   \
+  INSTANTIATE_TEST_SUITE_P(                      \
+      Backends, Suite, testing::ValuesIn(kinds), \
+      [](const testing::TestParamInfo<BackendKind>& info) { return BackendName(info.param); })
 #define INSTANTIATE_FOR_EVERY_BACKEND(Suite) INSTANTIATE_FOR_BACKENDS(Suite, AvailableBackends())
 // Suites whose promises must hold on Windows' registry too, not only on Wine's.
 #define INSTANTIATE_FOR_EVERY_BACKEND_AND_WINDOWS(Suite) \

@@ -391,8 +391,8 @@ struct StandInRegistry::State {
     }
     std::shared_ptr<Key> node;
     std::vector<std::string> classesPath;
-    const LONG status = state->Open(key, subKey, access, node,
-                                    (options & REG_OPTION_OPEN_LINK) != 0, &classesPath);
+    const LONG status =
+        state->Open(key, subKey, access, node, (options & REG_OPTION_OPEN_LINK) != 0, &classesPath);
     // Wine fails these two before it clears the out-handle: a null base and an overlong path.
     if (key == nullptr || status == ERROR_MORE_DATA) return status;
     *result = nullptr;
