@@ -12,9 +12,9 @@
 namespace {
 
 const char kFailedToGetData[] = "Failed to get data for '%s'";
+const char kInvalidDataType[] = "Invalid data type for '%s'";
 // The value by which a key opened as itself shows that it is a symbolic link.
 const char kLinkValueName[] = "SymbolicLinkValue";
-const char kInvalidDataType[] = "Invalid data type for '%s'";
 
 std::string Formatted(const char* pattern, const std::string& name) {
   const int length = std::snprintf(nullptr, 0, pattern, name.c_str());
