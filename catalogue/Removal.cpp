@@ -81,8 +81,10 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
     if (serverFile.find('"') == std::string::npos &&
         MachineRegistersServer(registry, guid, serverFile)) {
       // The tool's full path: an unqualified name would be looked up in the program's own
-      // folder and the current folder before the system folder.
-      startProcess('"' + registrationToolPath + "\" -u \"" + serverFile + '"', kShowHidden);
+      // folder and the current folder before the system folder. Silent (/s): without it the
+      // tool ends on a message box, which Windows shows with the hidden show command it was
+      // started with, so it would wait for ever, its server file loaded, on a box nobody sees.
+      startProcess('"' + registrationToolPath + "\" /s -u \"" + serverFile + '"', kShowHidden);
     }
   }
 

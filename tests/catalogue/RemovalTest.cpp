@@ -55,7 +55,7 @@ class Removal : public CatalogueTest {
         kTool);
   }
   static std::string CommandFor(const std::string& file) {
-    return "\"" + kTool + "\" -u \"" + file + "\"";
+    return "\"" + kTool + "\" /s -u \"" + file + "\"";
   }
   void Select(int row) { rows.rows.at(row).Selected = true; }
   std::vector<std::string> Guids() const {
@@ -162,7 +162,7 @@ TEST_P(Removal, StartsTheToolWithEmptyQuotesForAnEmptyServerFile) {
   ASSERT_EQ(rows.rows.at(1).SubItems.at(1), "");
   Select(1);
   Remove();
-  EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" -u \"\""}));
+  EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" /s -u \"\""}));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
   EXPECT_EQ(rows.Count(), 2);
 }
