@@ -11,7 +11,18 @@ build=${VELLORAN_BUILD_DIR:-$root/build}
 dist=$root/dist
 jobs=$(nproc)
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" git
+mkdir -p "$build"
+# The archive's files carry the commit's time, never a made-up one: an archive with another time
+# is another archive. Asked first, so that a checkout git refuses fails before the builds.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
+  ! SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>"$build/release-git.log"); then
+  echo "release: git cannot give the commit's time for the archive; it said:" >&2
+  sed 's/^/  /' "$build/release-git.log" >&2
+  echo "(set SOURCE_DATE_EPOCH to the commit's time in seconds to build without git)" >&2
+  exit 1
+fi
+epoch=$SOURCE_DATE_EPOCH
 
 # ARCH MACHINE NAME: builds velloran.exe for ARCH (a toolchain in cmake/) into dist/NAME.
 release() {
@@ -46,7 +57,6 @@ cp "$dist/velloran-x64.exe" "$dist/velloran-x86.exe" "$stage/"
 sed "s/@VERSION@/$version/; s/\$/\r/" "$root/docs/release-readme.txt" >"$stage/README.txt"
 sed 's/$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
 chmod 644 "$stage"/*
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 TZ=UTC touch -d "@$epoch" "$stage"/*
 (cd "$stage" && TZ=UTC zip -X -D -q -9 "$dist/$archive" \
   velloran-x64.exe velloran-x86.exe README.txt LICENSE.txt)

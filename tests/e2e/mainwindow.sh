@@ -37,15 +37,6 @@ x_window_named() {
   return 1
 }
 
-program_ended() {
-  ! kill -0 "$e2e_program_pid" 2>/dev/null
-}
-
-close_program() {
-  xdotool windowactivate --sync "$e2e_main_window_id" key alt+F4
-  e2e_poll 10 program_ended || e2e_fail "closing the window did not end the program"
-}
-
 cp "$e2e_exe" "$e2e_work/velloran.exe"
 e2e_start "$e2e_work/velloran.exe"
 e2e_wait_main_window
@@ -63,7 +54,7 @@ expect_equal "columns" "$(e2e_probe columns)" "$columns"
 expect_equal "rows" "$(e2e_probe rows)" "$demo_rows"
 # The title keeps the file name's first letter as it is.
 expect_equal "application window (caption, width, height)" "$(e2e_probe owner)" "velloran${tab}0 0"
-close_program
+e2e_close_program
 
 # Renamed: the title is cut at the first full stop and lower-cased after the first letter.
 cp "$e2e_exe" "$e2e_work/HelperList.old.exe"
@@ -72,5 +63,5 @@ e2e_wait_main_window
 expect_equal "application window (caption, width, height)" "$(e2e_probe owner)" "Helperlist${tab}0 0"
 e2e_poll 5 x_window_named Helperlist || e2e_fail "X shows no window named Helperlist"
 expect_equal "rows of the renamed program" "$(e2e_probe rows)" "$demo_rows"
-close_program
+e2e_close_program
 echo "main window: centred, columns and rows as seeded, application titles velloran and Helperlist"

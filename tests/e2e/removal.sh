@@ -140,6 +140,8 @@ e2e_poll 10 e2e_key_missing "$server_class" ||
   e2e_fail "the server's class key is still there: its unregistration did not run"
 e2e_key_missing "$server_registration" || e2e_fail "the registration key is still there"
 expect_rows "$survivor_rows"
+e2e_expect_tools_ended
+e2e_close_program
 export_registry after_yes
 diff <(without_server before) "$e2e_work/after_yes" >"$e2e_work/changes" ||
   e2e_fail "keys other than the server's changed:

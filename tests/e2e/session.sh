@@ -12,6 +12,8 @@ e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 . "$e2e_root/scripts/wine-prefix.sh"
 # shellcheck source=../../scripts/x-session.sh
 . "$e2e_root/scripts/x-session.sh"
+# shellcheck source=../../scripts/wine-programs.sh
+. "$e2e_root/scripts/wine-programs.sh"
 
 readonly e2e_helper_object_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
 
@@ -107,3 +109,44 @@ e2e_wait_main_window() {
   done
 }
 
+
+# The names of the windows on the screen, one per line.
+e2e_visible_windows() {
+  local window
+  for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    xdotool getwindowname "$window" 2>/dev/null || true
+  done | sort
+}
+
+e2e_tools_running() {
+  velloran_wine_programs "WINEPREFIX=$WINEPREFIX" | grep -i ' regsvr32\.exe$'
+}
+
+e2e_no_tool_running() {
+  ! e2e_tools_running >/dev/null
+}
+
+# After a removal: every registration tool it started ends by itself, and no window but the
+# program's own appeared. A tool waiting on a box would keep its server file loaded for ever.
+e2e_expect_tools_ended() {
+  e2e_poll 10 e2e_no_tool_running ||
+    e2e_fail "the registration tool is still running: $(e2e_tools_running | tr '\n' ' ')" \
+      "windows shown: $(e2e_visible_windows | tr '\n' ' ')"
+  local other
+  # The main window and the application window, which carries the title in lower case.
+  other=$(e2e_visible_windows | grep -vx -e Velloran -e velloran || true)
+  [ -z "$other" ] || e2e_fail "windows other than the program's own appeared: $other"
+}
+
+e2e_program_ended() {
+  ! kill -0 "$e2e_program_pid" 2>/dev/null
+}
+
+# Closes the program's own window, as its close button does (never whichever window is active:
+# another program's box may be), and expects the program, and every program it started, to end.
+e2e_close_program() {
+  e2e_probe close || e2e_fail "could not close the main window"
+  e2e_poll 10 e2e_program_ended || e2e_fail "the program did not end"
+  velloran_wine_programs_end "WINEPREFIX=$WINEPREFIX" 10 ||
+    e2e_fail "left running: $(velloran_wine_programs "WINEPREFIX=$WINEPREFIX" | tr '\n' ' ')"
+}

@@ -10,6 +10,7 @@
 //   rows        one line per row: caption TAB sub-items (as many fields as columns)
 //   selection   the indices of the selected rows, one per line
 //   rowpoint N  a screen point inside row N's first column: x y
+//   close       closes the window as its close button does, and returns at once
 // The window is the top-level window whose caption matches CAPTION exactly, case included (the
 // program's zero-size application window may carry the same text in other case).
 #include <windows.h>
@@ -175,7 +176,7 @@ int PrintRowPoint(const RemoteBuffer& remote, HWND list, int row) {
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: windowprobe CAPTION rect|owner|columns|rows|selection|rowpoint N\n");
+                 "usage: windowprobe CAPTION rect|owner|columns|rows|selection|rowpoint N|close\n");
     return 2;
   }
   Search search = {argv[1], nullptr};
@@ -187,6 +188,10 @@ int main(int argc, char** argv) {
   const HWND window = search.found;
   const std::string command = argv[2];
 
+  // Aimed at this window, not at whichever window is active: another program's box may be.
+  if (command == "close") {
+    return PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : Fail("cannot post the close");
+  }
   if (command == "rect" || command == "owner") {
     const HWND subject = command == "rect" ? window : GetWindow(window, GW_OWNER);
     if (subject == nullptr) return Fail("the window has no owner");
