@@ -117,7 +117,9 @@ install_needed() {
   return 1
 }
 
-# PACKAGE...: fails the run, naming those that cannot be installed.
+# PACKAGE...: after a failed install, fails the run naming those that cannot be installed. An
+# install can fail for another package's sake (a broken script of an unrelated package) after
+# every needed one went in: what is installed decides, not apt-get's status.
 name_uninstallable() {
   local p culprits=() left=()
   for p in "$@"; do
@@ -125,6 +127,11 @@ name_uninstallable() {
     left+=("$p")
     can_install "$p" || culprits+=("$p")
   done
+  if [ ${#left[@]} -eq 0 ]; then
+    warn "apt-get failed, but every needed package is installed; going on:"
+    apt_errors
+    return 0
+  fi
   # Each can be had alone, only not all together (or their files could not be fetched).
   [ ${#culprits[@]} -gt 0 ] || culprits=("${left[@]}")
   apt_errors

@@ -3,7 +3,8 @@
 # apt-get, dpkg and dpkg-query first on PATH, so that no real package manager is touched. It must
 # wait for another package manager's lock, go on when a refresh fails for an index no needed
 # package comes from, take the 64-bit path with the true reason when the 32-bit Wine loader cannot
-# be installed, and fail, naming it, only when a needed package cannot be installed.
+# be installed, go on when an install fails for an unrelated package's sake, and fail, naming it,
+# only when a needed package cannot be installed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -64,6 +65,11 @@ for package in "${packages[@]}"; do
   done <"$STATE/uninstallable"
 done
 [ $simulate = yes ] || for package in "${packages[@]}"; do sed -i "/^$package\$/d" "$STATE/absent"; done
+# state/unrelated-broken: the packages install, then another package's script fails.
+if [ $simulate = no ] && [ -e "$STATE/unrelated-broken" ]; then
+  echo "E: Sub-process /usr/bin/dpkg returned an error code (1)"
+  exit 100
+fi
 STANDIN
 cat >"$work/bin/sudo" <<'STANDIN'
 #!/bin/sh
@@ -118,4 +124,12 @@ echo "wine64 Package 'wine64' has no installation candidate" >"$STATE/uninstalla
 ! install_deps || fail "reported success without wine64"
 grep -q 'cannot be installed: wine64 (' "$STATE/out" || fail "did not name wine64: $(cat "$STATE/out")"
 [ "$(grep -c ' update' "$STATE/calls")" -eq 3 ] || fail "did not try the refresh three times"
-echo "install-deps: waited for the lock, went on past a broken index, named what it could not install"
+# An install that fails for another package's sake, after installing every needed one.
+machine unrelated-broken
+printf '%s\n' xvfb >"$STATE/absent"
+touch "$STATE/unrelated-broken"
+install_deps || fail "failed though every needed package was installed: $(cat "$STATE/out")"
+! grep -q 'cannot be installed' "$STATE/out" || fail "blamed a package: $(cat "$STATE/out")"
+grep -q 'returned an error code' "$STATE/out" || fail "kept quiet about apt-get's error"
+echo "install-deps: waited for the lock, went on past a broken index and an unrelated failure," \
+  "named what it could not install"
