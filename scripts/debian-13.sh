@@ -147,6 +147,9 @@ unshare --mount --propagation private bash -c '
   mount --bind /dev "$system/dev"
   mount --bind /dev/pts "$system/dev/pts"
   mount -t tmpfs shm "$system/dev/shm"
+  # A run killed inside the package manager leaves it half-way: finish that first.
+  chroot "$system" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin dpkg --configure -a \
+    >/dev/null 2>&1 || true
   exec chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     CI="${CI:-}" LANG=C.UTF-8 bash -c "cd \"\$1\" && shift && \"\$@\"" run "$@"' \
   mount-and-run "$system" "$inside" "$@" || status=$?
