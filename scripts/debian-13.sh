@@ -152,5 +152,7 @@ unshare --mount --propagation private bash -c '
     >/dev/null 2>&1 || true
   exec chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     CI="${CI:-}" LANG=C.UTF-8 bash -c "cd \"\$1\" && shift && \"\$@\"" run "$@"' \
-  mount-and-run "$system" "$inside" "$@" || status=$?
+  mount-and-run "$system" "$inside" "$@" &
+# Waited for in the background, so that an interruption reaches the trap at once.
+wait $! || status=$?
 exit $status
