@@ -27,7 +27,7 @@ cannot_be_had() {
 }
 
 # One run at a time per system: the second waits. What a killed run left (a clone, processes)
-# belongs to nobody once the lock is ours.
+# belongs to nobody once the lock is ours; so the run's command never holds the lock itself.
 exec 9>"$system.lock"
 flock 9
 
@@ -152,7 +152,7 @@ unshare --mount --propagation private bash -c '
     >/dev/null 2>&1 || true
   exec chroot "$system" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     CI="${CI:-}" LANG=C.UTF-8 bash -c "cd \"\$1\" && shift && \"\$@\"" run "$@"' \
-  mount-and-run "$system" "$inside" "$@" &
+  mount-and-run "$system" "$inside" "$@" 9>&- &
 # Waited for in the background, so that an interruption reaches the trap at once.
 wait $! || status=$?
 exit $status
