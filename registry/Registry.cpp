@@ -123,6 +123,13 @@ bool TRegistry::EnterKey(const std::string& path) {
   return true;
 }
 
+// The call's status is not tested: a failed open leaves the handle null.
+HKEY TRegistry::OpenKeyHandle(const std::string& path) {
+  HKEY opened = nullptr;
+  static_cast<void>(OpenForUse(path, opened));
+  return opened;
+}
+
 bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_, info); }
 
 bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
@@ -155,46 +162,61 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
   }
 }
 
-std::string TRegistry::ReadText(const std::string& name) {
-  std::string text;
-  switch (ReadTextFrom(currentKey_, name, text)) {
-    case TextStatus::Failed:
-      throw ERegistryException(Formatted(kFailedToGetData, name));
-    case TextStatus::NotText:
-      throw ERegistryException(Formatted(kInvalidDataType, name));
-    case TextStatus::Read:
-      break;
+ValueInfo TRegistry::QueryValueInfo(const std::string& name) {
+  DWORD type = REG_NONE, size = 0;
+  ValueInfo info;
+  // A failed call may have written anything to its outputs.
+  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type, nullptr, &size) ==
+      ERROR_SUCCESS) {
+    info = ValueInfo{true, type, static_cast<std::int32_t>(size)};
   }
-  return text;
+  return info;
 }
 
-bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
-  HKEY opened = nullptr;
-  if (!OpenForUse(path, opened)) return false;
-  const RegistryKey key(opened, RegistryKeyTraits{&functions_});
-  return ReadTextFrom(opened, name, text) == TextStatus::Read;
+int TRegistry::ValueSize(const std::string& name) {
+  const ValueInfo info = QueryValueInfo(name);
+  return info.Success ? info.Size : -1;
+}
+
+ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) {
+  DWORD type = REG_NONE;
+  // A negative size offers no room at all, never a buffer of four gigabytes.
+  DWORD length = size > 0 ? static_cast<DWORD>(size) : 0;
+  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type,
+                              static_cast<LPBYTE>(buffer), &length) != ERROR_SUCCESS) {
+    throw ERegistryException(Formatted(kFailedToGetData, name));
+  }
+  return ValueRead{type, static_cast<std::int32_t>(length)};
 }
 
 // A missing or empty value is empty text, whatever its type.
-TRegistry::TextStatus TRegistry::ReadTextFrom(HKEY key, const std::string& name,
-                                              std::string& text) const {
-  text.clear();
-  DWORD type = REG_NONE, size = 0;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      static_cast<std::int32_t>(size) <= 0) {
-    return TextStatus::Read;
+std::string TRegistry::ReadText(const std::string& name) {
+  const int size = ValueSize(name);
+  if (size <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(size), '\0');
+  const ValueRead read = ReadValue(name, &text[0], size);
+  if (read.Type != REG_SZ && read.Type != REG_EXPAND_SZ) {
+    throw ERegistryException(Formatted(kInvalidDataType, name));
   }
-  std::string data(size, '\0');
-  DWORD length = size;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data[0]),
-                              &length) != ERROR_SUCCESS) {
-    return TextStatus::Failed;
-  }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return TextStatus::NotText;
   // The value may have shrunk since its size was queried: only the bytes read are text.
-  if (length < size) data.resize(length);
-  text = data.substr(0, data.find('\0'));
-  return TextStatus::Read;
+  if (read.Size < size) text.resize(static_cast<std::size_t>(std::max(read.Size, 0)));
+  return text.substr(0, text.find('\0'));
+}
+
+bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
+  text.clear();
+  const HKEY key = OpenKeyHandle(path);
+  if (key == nullptr) return false;
+  // A registry object of its own reads the key as its current key, so this one's current key
+  // never changes; it closes the key when it goes.
+  TRegistry reader(functions_);
+  reader.currentKey_ = key;
+  try {
+    text = reader.ReadText(name);
+    return true;
+  } catch (const ERegistryException&) {
+    return false;
+  }
 }
 
 bool TRegistry::RemoveKeyTree(const std::string& path) {

@@ -15,6 +15,19 @@ struct KeyInfo {
   std::int32_t MaxSubKeyLen = 0;  // characters, without the terminating NUL
 };
 
+// What a value query reports: whether it succeeded, the value's type and its size in bytes.
+struct ValueInfo {
+  bool Success = false;
+  DWORD Type = REG_NONE;
+  std::int32_t Size = 0;
+};
+
+// What a value read reports: the value's type and the bytes it wrote.
+struct ValueRead {
+  DWORD Type = REG_NONE;
+  std::int32_t Size = 0;
+};
+
 // A key handle closed through the registry functions it was opened with.
 struct RegistryKeyTraits {
   using Handle = HKEY;
@@ -36,12 +49,22 @@ class TRegistry {
   void SelectRoot(HKEY root);
   bool EnterKey(const std::string& path);
   void LeaveKey();
+  // Opens a key as EnterKey would, without making it current: the caller closes it. Null when
+  // the open leaves no handle.
+  HKEY OpenKeyHandle(const std::string& path);
   // False, with every count 0, when the query fails.
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
+  ValueInfo QueryValueInfo(const std::string& name);
+  // The size in bytes, or -1 when the query fails (a missing value, say).
+  int ValueSize(const std::string& name);
+  // Reads at most `size` bytes into `buffer`; raises ERegistryException when the read fails,
+  // a value larger than the buffer included.
+  ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
-  // A text value of the key at `path`, read as ReadText reads it, without making the key current.
-  // False, and nothing raised, when the key does not open, the read fails or the value is no text.
+  // A text value of the key at `path`, opened as OpenKeyHandle opens it and read as ReadText
+  // reads it; the current key stays as it is. False, and nothing raised, when the key does not
+  // open, the read fails or the value is no text.
   bool ReadTextOf(const std::string& path, const std::string& name, std::string& text);
   // Deletes the key and everything below it, and nothing else: each key is opened as itself and
   // deleted through its own handle, so a symbolic link goes as a link and its target is never
@@ -64,8 +87,6 @@ class TRegistry {
   bool OpenForUse(const std::string& path, HKEY& opened) const;
   bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
   bool IsLink(HKEY key) const;
-  enum class TextStatus { Read, Failed, NotText };
-  TextStatus ReadTextFrom(HKEY key, const std::string& name, std::string& text) const;
 
   HKEY currentKey_ = nullptr;
   HKEY rootKey_ = nullptr;

@@ -71,6 +71,54 @@ TEST_P(RegistryObject, SelectRootKeepsTheKeyForTheSameRootAndClosesItForAnother)
   EXPECT_FALSE(registry->EnterKey(Scratch("X"))) << "resolved against the new root";
 }
 
+TEST_P(RegistryObject, HandleOpensAndRawReadsReportFailureAndNeverMoveTheCurrentKey) {
+  backend->SetText(HKEY_CURRENT_USER, Scratch("X\\A"), "Where", "below X");
+  backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "Count", REG_DWORD,
+                    std::string("\x2a\0\0\0", 4));
+  backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "NoNul", REG_SZ, "abc");
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  const HKEY current = registry->CurrentKey();
+
+  // Relative below the current key, absolute below the root, as EnterKey resolves them.
+  for (const std::string& path : {std::string("A"), "\\" + Scratch("A")}) {
+    const HKEY handle = registry->OpenKeyHandle(path);
+    ASSERT_NE(handle, nullptr) << path;
+    EXPECT_NE(handle, current);
+    EXPECT_EQ(
+        backend->Functions().QueryValueEx(handle, "Where", nullptr, nullptr, nullptr, nullptr),
+        path == "A" ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+        << path;
+    EXPECT_EQ(backend->Functions().CloseKey(handle), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(registry->OpenKeyHandle("Missing"), nullptr);
+
+  const ValueInfo count = registry->QueryValueInfo("Count");
+  EXPECT_TRUE(count.Success);
+  EXPECT_EQ(count.Type, REG_DWORD);
+  EXPECT_EQ(count.Size, 4);
+  EXPECT_FALSE(registry->QueryValueInfo("Missing").Success);
+  EXPECT_EQ(registry->ValueSize("NoNul"), 3);
+  EXPECT_EQ(registry->ValueSize("Missing"), -1);
+
+  std::string buffer(8, '@');
+  const ValueRead read = registry->ReadValue("Count", &buffer[0], 8);
+  EXPECT_EQ(read.Type, REG_DWORD);
+  EXPECT_EQ(read.Size, 4);
+  EXPECT_EQ(buffer.substr(0, 4), std::string("\x2a\0\0\0", 4));
+  // A missing value fails, and so does one larger than the buffer.
+  for (const std::string name : {"Missing", "NoNul"}) {
+    try {
+      registry->ReadValue(name, &buffer[0], 2);
+      ADD_FAILURE() << "no error raised for " << name;
+    } catch (const ERegistryException& error) {
+      // The whole text as built: a NUL left at its end would show here.
+      EXPECT_EQ(error.Message(), "Failed to get data for '" + name + "'");
+    }
+  }
+  EXPECT_EQ(registry->CurrentKey(), current);
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+}
+
 TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "", "Default text");
