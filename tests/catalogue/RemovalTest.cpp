@@ -155,16 +155,21 @@ TEST_P(Removal, DeletesTheRegistrationKeyWithEverythingBelowIt) {
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid3}));
 }
 
-TEST_P(Removal, StartsTheToolWithEmptyQuotesForAnEmptyServerFile) {
+TEST_P(Removal, StartsTheToolWithEmptyQuotesOnlyWhereTheMachineRegistersAnEmptyServerFile) {
   backend->SetValue(HKEY_CLASSES_ROOT, ServerKey(kGuid2), "", REG_SZ, "");
   rows.rows.clear();
   ListRegistrations(*registry, rows);
   ASSERT_EQ(rows.rows.at(1).SubItems.at(1), "");
+  // A server key gone since the listing names no file at all, not even an empty one.
+  rows.rows.at(0).SubItems.at(1) = "";
+  backend->DeleteTree(HKEY_CLASSES_ROOT, ServerKey(kGuid1));
+  Select(0);
   Select(1);
   Remove();
   EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" /s -u \"\""}));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
-  EXPECT_EQ(rows.Count(), 2);
+  EXPECT_EQ(rows.Count(), 1);
 }
 
 TEST_P(Removal, NeverHandsTheToolAServerFileHoldingAQuote) {
@@ -280,14 +285,18 @@ TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Leaf"));
 }
 
-// An enumeration that lists the second registration's key under the first one's name, as the
-// 8-bit enumeration lists two keys whose names differ only where the ANSI code page cannot.
-LONG WINAPI ListingSecondAsFirst(HKEY key, DWORD index, LPSTR name, LPDWORD length,
-                                 LPDWORD reserved, LPSTR className, LPDWORD classLength,
-                                 PFILETIME written) {
+// An enumeration that lists the second registration's key under another key's name, as the 8-bit
+// enumeration lists two keys whose names differ only where the ANSI code page cannot.
+std::string secondListedAs;
+LONG WINAPI ListingSecondAs(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
+                            LPSTR className, LPDWORD classLength, PFILETIME written) {
   const LONG status = StandInRegistry::Functions().EnumKeyEx(key, index, name, length, reserved,
                                                              className, classLength, written);
-  if (status == ERROR_SUCCESS && kGuid2 == name) kGuid1.copy(name, kGuid1.size());
+  if (status == ERROR_SUCCESS && kGuid2 == name) {
+    secondListedAs.copy(name, secondListedAs.size());
+    name[secondListedAs.size()] = '\0';
+    *length = static_cast<DWORD>(secondListedAs.size());
+  }
   return status;
 }
 
@@ -295,15 +304,25 @@ TEST_P(Removal, LeavesARegistrationWhoseListedNameMayOpenAnotherKeyOrNone) {
   if (backend->StandIn() != nullptr) {
     static const RegistryFunctions listedAlike = [] {
       RegistryFunctions functions = StandInRegistry::Functions();
-      functions.EnumKeyEx = &ListingSecondAsFirst;
+      functions.EnumKeyEx = &ListingSecondAs;
       return functions;
     }();
     registry = std::make_unique<TRegistry>(listedAlike);
-    Select(0);
-    Remove();
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(rows.Count(), 3);
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+    // Listed alike whatever the case of any letter, the first and last of the alphabet too.
+    const std::string plain = "AZ Helper";
+    AddRegistrationKey(plain);
+    rows.rows.push_back(MemoryRow{"", {plain, "C:\\x\\az.dll"}});
+    for (const auto& [listedAs, row] :
+         {std::pair<std::string, int>{kGuid1, 0}, {"aZ Helper", 3}, {"Az Helper", 3}}) {
+      SCOPED_TRACE(listedAs);
+      secondListedAs = listedAs;
+      for (MemoryRow& each : rows.rows) each.Selected = false;
+      Select(row);
+      Remove();
+      EXPECT_TRUE(commands.empty());
+      ASSERT_EQ(rows.Count(), 4) << "every row stays";
+      EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(rows.rows[row].SubItems[0])));
+    }
     return;
   }
 #ifdef _WIN32
