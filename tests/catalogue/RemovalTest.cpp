@@ -249,17 +249,23 @@ TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
 TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGoneUnlessItMayStillBeListed) {
   backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1));
   Select(0);
-  if (backend->StandIn() != nullptr) {
-    // The helper-object key listed again (calls three and four) to see whether the name was
-    // spelled lossily: where that fails, the key may still be there under another spelling.
-    backend->StandIn()->FailEnumCall(3, ERROR_NO_MORE_ITEMS);
+  if (StandInRegistry* standIn = backend->StandIn()) {
+    // The helper-object key is listed again to see whether the gone name was spelled lossily;
+    // where that listing fails (here from the tool of the row below on), the key may still be
+    // there under another spelling.
+    Select(2);
+    startProcessAction = [standIn] {
+      standIn->FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, ERROR_NO_MORE_ITEMS);
+    };
     Remove();
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(rows.Count(), 3);
+    EXPECT_EQ(commands, std::vector<std::string>{CommandFor("C:\\x\\c.dll")});
+    EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid2}));
+    standIn->FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, ERROR_SUCCESS);
+    startProcessAction = nullptr;
   }
   Remove();
-  EXPECT_EQ(commands.size(), 1u);
-  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+  EXPECT_EQ(commands.back(), CommandFor("C:\\x\\a.dll"));
+  EXPECT_EQ(Guids().front(), kGuid2);
 }
 
 TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
@@ -393,16 +399,17 @@ TEST_P(Removal, AFailedEnumerationLeavesWhatItMayHaveHidden) {
   backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\Deep");
   backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B");
   Select(1);
-  // Listing the helper-object key again (three calls): a name that went missing might be one
-  // spelled like another, so nothing is removed.
-  standIn.FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  // Listing the helper-object key: a name that went missing might be one spelled like another,
+  // so nothing is removed.
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 1, ERROR_NO_MORE_ITEMS);
   Remove();
   EXPECT_TRUE(commands.empty());
   EXPECT_EQ(rows.Count(), 3);
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B"));
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 1, ERROR_SUCCESS);
 
-  // In the tree walk: B (the fourth call) goes, A (the fifth) is skipped, so its parent stays.
-  standIn.FailEnumCall(5, ERROR_NO_MORE_ITEMS);
+  // In the tree walk: B goes, A is skipped, so its parent stays.
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2), 0, ERROR_NO_MORE_ITEMS);
   Remove();
   EXPECT_EQ(commands.size(), 1u);
   EXPECT_EQ(rows.Count(), 3) << "the registration is still there";

@@ -249,13 +249,13 @@ TEST_P(RegistryObject, ListingAKeyWithoutSubkeysMakesNoEnumerationCall) {
   EXPECT_EQ(backend->StandIn()->Calls().EnumKeyEx, 0);
 }
 
-TEST_P(RegistryObject, AFailedEnumerationCallAddsNoName) {
+TEST_P(RegistryObject, AFailedEnumerationAddsNoName) {
   SKIP_UNLESS_STAND_IN();
   for (const char* name : {"One", "Two", "Three"}) {
     backend->CreateKey(HKEY_CURRENT_USER, Scratch(std::string("List\\") + name));
   }
   ASSERT_TRUE(registry->EnterKey(Scratch("List")));
-  backend->StandIn()->FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  backend->StandIn()->FailEnumeration(HKEY_CURRENT_USER, Scratch("List"), 1, ERROR_NO_MORE_ITEMS);
   TStringList names;
   registry->ListSubkeyNames(names);
   ASSERT_EQ(names.Count(), 2) << "no empty or stale name for the failed index";

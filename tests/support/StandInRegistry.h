@@ -73,7 +73,9 @@ class StandInRegistry {
   void DenyFullAccess(HKEY root, const std::string& path, bool evenReading = false);
 
   // Fault injection and call counting.
-  void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
+  // From now on RegEnumKeyExA fails with `status` at `index` of the key at `path`, through any
+  // handle to it, as a subkey the user may not see would; ERROR_SUCCESS mends it again.
+  void FailEnumeration(HKEY root, const std::string& path, DWORD index, LONG status);
   // Runs once, right after the next RegQueryValueExA call that asked for the size only.
   void AfterNextSizeQuery(std::function<void()> action);
   // From now on a read leaves the bytes after the data undefined, as the registry may (Windows'
