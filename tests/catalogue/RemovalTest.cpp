@@ -279,6 +279,14 @@ TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
                       vendorPath + "\\Leaf");
   backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
   backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3), vendorPath);
+  if (StandInRegistry* standIn = backend->StandIn()) {
+    // Its tool deletes the link while the walk holds it, just before the walk deletes it too.
+    startProcessAction = [this, standIn] {
+      if (commands.size() > 1) return;
+      standIn->AfterNextSizeQuery(
+          [this] { backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)); });
+    };
+  }
   for (int row = 0; row < 3; ++row) Select(row);
   Remove();
 

@@ -632,7 +632,7 @@ TEST_P(RegistryContract, ADeleteActsOnWhatItsOpenReached) {
   EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
   EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
   // Deleting the handle's own key takes a link as the link, on Windows too; a key with
-  // subkeys is refused, and one deleted already goes again without complaint.
+  // subkeys is refused, and one deleted already goes again without complaint, as on Windows.
   ASSERT_EQ(Reg().OpenKeyEx(scratch, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
             ERROR_SUCCESS);
   EXPECT_EQ(Reg().DeleteOpenKey(link), ERROR_SUCCESS);
@@ -676,6 +676,14 @@ TEST(StandInAsWindows, FollowsALinkReachedByAnEmptyNameAndMergesPerUserClasses) 
       EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Leaf"));
     }
   }
+  // The link's own handle deletes it as the link, and deletes it again without complaint.
+  HKEY link = nullptr;
+  ASSERT_EQ(reg.OpenKeyEx(HKEY_CURRENT_USER, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reg.DeleteOpenKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(reg.DeleteOpenKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(reg.CloseKey(link), ERROR_SUCCESS);
+  EXPECT_TRUE(registry.KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Sub\\Deeper"));
 
   const std::string classKey = "CLSID\\" + kClass1;
   registry.SetText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "", "machine.dll");

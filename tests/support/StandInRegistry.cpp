@@ -549,7 +549,8 @@ struct StandInRegistry::State {
   }
 
   // NtDeleteKey: the handle's own key, a link opened as itself included; it needs DELETE on the
-  // handle. A predefined root is no handle to it; a key deleted already deletes again (Wine).
+  // handle. A predefined root is no handle to it; a key deleted already deletes again (Wine and
+  // Windows alike: the header says where Windows does so).
   static LONG WINAPI DeleteOpenKey(HKEY key) {
     State* state = Active();
     if (state == nullptr) return ERROR_INVALID_HANDLE;

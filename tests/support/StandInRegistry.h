@@ -18,7 +18,13 @@
 //   "Merged View of HKEY_CLASSES_ROOT" (elevated processes included; only COM activation skips
 //   per-user classes there). Wine 8 shows the machine's classes alone. Only opens merge: the key
 //   an open chose enumerates and reads as itself.
-// NtDeleteKey, the seam's handle deletion, acts on the handle's own key in both.
+// NtDeleteKey, the seam's handle deletion, acts on the handle's own key in both, and in both a
+// second NtDeleteKey of a key deleted already succeeds. Wine's does (the contract suite holds it
+// to that), and so does Windows' kernel as publicly documented: ReactOS ntoskrnl/config/ntapi.c
+// (NtDeleteKey checks only the handle's DELETE right, then calls CmDeleteKey) and cmapi.c
+// (CmDeleteKey answers STATUS_SUCCESS for a key already marked deleted, "Don't do it twice");
+// Microsoft's ZwDeleteKey page names no status for it: the deleted key's handles become unusable
+// for anything else but must still be closed.
 
 #include <functional>
 #include <map>
