@@ -52,7 +52,10 @@ class Removal : public CatalogueTest {
           shows.push_back(show);
           if (startProcessAction) startProcessAction();
         },
-        kTool);
+        [this] {
+          if (toolLookupFails) throw Exception("Cannot find the system directory");
+          return kTool;
+        });
   }
   static std::string CommandFor(const std::string& file) {
     return "\"" + kTool + "\" /s -u \"" + file + "\"";
@@ -81,6 +84,7 @@ class Removal : public CatalogueTest {
   std::vector<std::string> commands;
   std::vector<int> shows;
   std::function<void()> startProcessAction;
+  bool toolLookupFails = false;
 };
 
 TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion) {
@@ -110,7 +114,8 @@ TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion)
 
 TEST_P(Removal, ChangesNothingWhenTheAnswerIsNo) {
   Select(1);
-  answer = 7;  // IDNO
+  answer = 7;              // IDNO
+  toolLookupFails = true;  // never looked up: no tool is started
   Remove();
   EXPECT_EQ(questions.size(), 1u);
   EXPECT_TRUE(commands.empty());
@@ -120,6 +125,7 @@ TEST_P(Removal, ChangesNothingWhenTheAnswerIsNo) {
 }
 
 TEST_P(Removal, AsksNothingWithoutASelectionOrWithoutAHelperObjectKey) {
+  toolLookupFails = true;  // never looked up: no tool is started
   Remove();
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(rows.Count(), 3);
@@ -236,12 +242,19 @@ TEST_P(Removal, NeverHandsTheToolAServerFileFromThePerUserClasses) {
 TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
   Select(1);
   Select(2);
+  // The tool's lookup fails as the first tool is about to start: nothing is started or deleted.
+  toolLookupFails = true;
+  EXPECT_THROW(Remove(), Exception);
+  EXPECT_TRUE(commands.empty());
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)));
+  ExpectLeftWithNoKeyOpen();
+  toolLookupFails = false;
   rows.refusedDelete = 1;
   EXPECT_THROW(Remove(), std::runtime_error);
   ExpectLeftWithNoKeyOpen();
   rows.refusedDelete = -1;
   Remove();
-  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions.size(), 3u);
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1}));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
 }
