@@ -30,25 +30,28 @@ std::string WithoutLeadingBackslash(const std::string& path) {
   return IsRelative(path) ? path : path.substr(1);
 }
 
-bool DecideDoubleLengthNames() {
+DWORD DecideNameBytesPerCharacter() {
 #ifdef _WIN32
-  // On NT with a double-byte ANSI code page a subkey name's character count is not its byte
-  // count in the A functions, so name buffers get twice the reported length.
+  // On NT the A functions report a subkey name's length in UTF-16 characters but spell the name
+  // in the ANSI code page, where one character may take several bytes: two in a double-byte code
+  // page, three in UTF-8, which Windows 10 and 11 allow as the ANSI code page. Name buffers get
+  // room for the code page's longest character each.
   CPINFO info{};
-  const bool doubleByte = GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1;
+  if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize <= 1) return 1;
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
   const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  return doubleByte && nt;
+  return nt ? info.MaxCharSize : 1;
 #else
-  return false;
+  return 1;
 #endif
 }
 
-const bool doubleLengthNames = DecideDoubleLengthNames();
+const DWORD nameBytesPerCharacter = DecideNameBytesPerCharacter();
 
 // No subkey name is longer than 255 UTF-16 characters, which no ANSI code page spells in more
-// than 765 bytes; a longer claim only makes the enumeration report ERROR_MORE_DATA for it.
+// than 1020 bytes (4 for each, UTF-8's longest); a longer claim only makes the enumeration report
+// ERROR_MORE_DATA for it.
 constexpr std::int32_t kLongestNameBytes = 1024;
 
 std::vector<char> NameBuffer(const KeyInfo& info) {
@@ -58,9 +61,10 @@ std::vector<char> NameBuffer(const KeyInfo& info) {
 
 }  // namespace
 
-std::int32_t SaturatedCount(DWORD reported, bool doubled) {
-  constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
-  const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
+std::int32_t SaturatedCount(DWORD reported, DWORD factor) {
+  constexpr std::uint64_t kMost = std::numeric_limits<std::int32_t>::max();
+  // Two 32-bit factors never overflow 64 bits.
+  const std::uint64_t length = static_cast<std::uint64_t>(reported) * factor;
   return static_cast<std::int32_t>(std::min(length, kMost));
 }
 
@@ -140,8 +144,8 @@ bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
                               nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  info.NumSubKeys = SaturatedCount(subKeys, false);
-  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, doubleLengthNames);
+  info.NumSubKeys = SaturatedCount(subKeys, 1);
+  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, nameBytesPerCharacter);
   return true;
 }
 

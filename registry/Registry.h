@@ -12,7 +12,9 @@
 
 struct KeyInfo {
   std::int32_t NumSubKeys = 0;
-  std::int32_t MaxSubKeyLen = 0;  // characters, without the terminating NUL
+  // Without the terminating NUL: characters, or on NT with a multi-byte ANSI code page the bytes
+  // they may take there.
+  std::int32_t MaxSubKeyLen = 0;
 };
 
 // What a value query reports: whether it succeeded, the value's type and its size in bytes.
@@ -95,9 +97,9 @@ class TRegistry {
   const RegistryFunctions& functions_;
 };
 
-// A count or length the registry reported (unsigned), doubled when `doubled`, as the signed
-// count the registry object keeps: saturated, never overflowing or negative.
-std::int32_t SaturatedCount(DWORD reported, bool doubled);
+// A count or length the registry reported (unsigned), times `factor`, as the signed count the
+// registry object keeps: saturated, never overflowing or negative.
+std::int32_t SaturatedCount(DWORD reported, DWORD factor);
 
 // Whether a subkey name holds a backslash of its own (not the trail byte of a double-byte
 // character), so that the registry would take it for a path of several names.

@@ -420,11 +420,12 @@ TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesWhenSomethingThrows) {
 }
 
 TEST(RegistryNames, LengthsDoubleWithoutOverflowAndABackslashAnywhereMakesAPath) {
-  EXPECT_EQ(SaturatedCount(255, false), 255);
-  EXPECT_EQ(SaturatedCount(255, true), 510);
-  EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
-  EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
-  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
+  EXPECT_EQ(SaturatedCount(255, 1), 255);
+  EXPECT_EQ(SaturatedCount(255, 2), 510);
+  EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, 2), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0x40000000u, 4), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, 1), 0x7FFFFFFF) << "never negative";
+  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, 0xFFFFFFFFu), 0x7FFFFFFF);
   for (const char* path : {"a\\b", "\\ab", "ab\\", "\\"}) EXPECT_TRUE(ActsAsPath(path)) << path;
   for (const char* name : {"", "ab", "{5E11A000-0000-4000-8000-0000000000C1}"}) {
     EXPECT_FALSE(ActsAsPath(name)) << name;
