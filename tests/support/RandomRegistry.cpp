@@ -440,6 +440,10 @@ RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
   return run;
 }
 
+std::string ToolCommandFor(const std::string& serverFile) {
+  return "\"" + std::string(kTool) + "\" /s -u \"" + serverFile + '"';
+}
+
 std::string Escaped(const std::string& text) {
   std::string escaped;
   for (const char c : text) {
