@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -53,7 +52,8 @@ void AddPerUserClasses(const GeneratedRegistry& generated, RegistryBackend& back
 // the tool: the text of the default value of the class's InprocServer32 key below
 // HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID, up to its first NUL. Empty where the registration
 // names none, or where the removal could not read it: a path longer than Wine's ANSI functions
-// open (260 characters), a link that names no key.
+// open (260 characters), a link that names no key. Read after the removal, which only deletes: a
+// file still named then was named when the removal read it.
 std::string MachineServerFile(const StandInRegistry& registry, const std::string& guid) {
   const std::string path = "SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32";
   if (guid.empty() || path.size() > 260) return std::string();
@@ -72,36 +72,13 @@ std::string MachineServerFile(const StandInRegistry& registry, const std::string
   return std::string();
 }
 
-// By GUID, the files the machine's registrations of the rows name, both before a removal and
-// after it: a registration the removal changed on its way (a link into a tree it deleted) is
-// left out, as what the removal read of it is not known.
-using ServerFiles = std::map<std::string, std::string>;
-ServerFiles MachineServerFiles(const StandInRegistry& registry,
-                               const MemoryRegistrationList& rows) {
-  ServerFiles files;
-  for (const MemoryRow& row : rows.rows) {
-    if (!row.SubItems.empty())
-      files[row.SubItems[0]] = MachineServerFile(registry, row.SubItems[0]);
-  }
-  return files;
-}
-
-ServerFiles Unchanged(const ServerFiles& before, const ServerFiles& after) {
-  ServerFiles unchanged;
-  for (const auto& [guid, file] : before) {
-    const auto found = after.find(guid);
-    if (found != after.end() && found->second == file) unchanged.emplace(guid, file);
-  }
-  return unchanged;
-}
-
 bool SameRow(const MemoryRow& a, const MemoryRow& b) {
   return a.Caption == b.Caption && a.SubItems == b.SubItems;
 }
 
 void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
                   const MemoryRegistrationList& left, const std::vector<DumpEntry>& before,
-                  const std::vector<DumpEntry>& after, const ServerFiles& machineFiles,
+                  const std::vector<DumpEntry>& after, const StandInRegistry& registry,
                   std::vector<std::string>& problems) {
   for (const std::string& command : run.commands) {
     if (command.find(kPerUserServer) != std::string::npos) {
@@ -143,11 +120,10 @@ void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
     goneTrees.push_back(trees[row]);
     // Gone, and registered by the machine with its server file: the tool had that file.
     const std::vector<std::string>& subItems = listed.rows[row].SubItems;
-    if (subItems.size() < 2 || subItems[1].empty() || subItems[1].find('"') != std::string::npos) {
+    if (subItems.size() < 2 || subItems[1].empty() || subItems[1].find('"') != std::string::npos ||
+        MachineServerFile(registry, subItems[0]) != subItems[1]) {
       continue;
     }
-    const auto machine = machineFiles.find(subItems[0]);
-    if (machine == machineFiles.end() || machine->second != subItems[1]) continue;
     const auto command = started.find(ToolCommandFor(subItems[1]));
     if (command == started.end()) {
       problems.push_back("gone without the tool started for its file: " + Escaped(subItems[1]));
@@ -191,10 +167,8 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, Ba
         if (Dump(*backend, everything) != before) problems.push_back("a listing changed it");
       } else {
         const MemoryRegistrationList listed = rows;
-        const ServerFiles machineFiles = MachineServerFiles(*backend->StandIn(), listed);
         const RemovalRun run = RemoveRandomSelection(choices, registry, rows);
-        CheckRemoval(listed, run, rows, before, Dump(*backend, everything),
-                     Unchanged(machineFiles, MachineServerFiles(*backend->StandIn(), listed)),
+        CheckRemoval(listed, run, rows, before, Dump(*backend, everything), *backend->StandIn(),
                      problems);
       }
       const int open = backend->StandIn()->OpenHandleCount();
