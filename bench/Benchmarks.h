@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "bench/BenchRegistry.h"
@@ -15,4 +16,4 @@ void RegisterListViewBenchmarks(BenchRegistry& seed, const std::vector<int>& siz
 
 // Every 10th row is selected for a removal, so 1,000 of 10,000.
 constexpr int kSelectEvery = 10;
-constexpr char kRegistrationTool[] = "C:\\Windows\\system32\\regsvr32.exe";
+inline std::string RegistrationTool() { return "C:\\Windows\\system32\\regsvr32.exe"; }

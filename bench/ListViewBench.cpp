@@ -143,9 +143,9 @@ void WindowRemoval(benchmark::State& state, BenchRegistry& seed, bool hold) {
       ListViewRows rows(list);
       if (hold) {
         TListViewUpdate update(list);
-        RemoveSelected(*MainForm->registry, rows, yes, record, kRegistrationTool);
+        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool);
       } else {
-        RemoveSelected(*MainForm->registry, rows, yes, record, kRegistrationTool);
+        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool);
       }
     }
     Pump();

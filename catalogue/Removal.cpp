@@ -59,7 +59,7 @@ bool MachineRegistersServer(TRegistry& registry, const std::string& guid,
 
 void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
                         const NameCounts& listed, const StartProcessOperation& startProcess,
-                        const std::string& registrationToolPath) {
+                        const ToolPathOperation& registrationTool) {
   const int subItems = rows.SubItemCount(row);
   const std::string guid = subItems > 0 ? rows.SubItem(row, 0) : std::string();
   // An empty name would make the registry delete the helper-object key itself, and one with a
@@ -84,7 +84,7 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
       // folder and the current folder before the system folder. Silent (/s): without it the
       // tool ends on a message box, which Windows shows with the hidden show command it was
       // started with, so it would wait for ever, its server file loaded, on a box nobody sees.
-      startProcess('"' + registrationToolPath + "\" /s -u \"" + serverFile + '"', kShowHidden);
+      startProcess('"' + registrationTool() + "\" /s -u \"" + serverFile + '"', kShowHidden);
     }
   }
 
@@ -99,7 +99,7 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
 
 void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOperation& confirm,
                     const StartProcessOperation& startProcess,
-                    const std::string& registrationToolPath) {
+                    const ToolPathOperation& registrationTool) {
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
   // However the removal ends, an error from the list included, it leaves no key open: the next
   // one would resolve the helper-object key's relative path below it, find nothing, and silently
@@ -115,7 +115,7 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
     // Last to first, so deleting a row never shifts the rows still to visit.
     for (int row = rows.Count() - 1; complete && row >= 0; --row) {
       if (rows.Selected(row)) {
-        RemoveRegistration(registry, rows, row, listed, startProcess, registrationToolPath);
+        RemoveRegistration(registry, rows, row, listed, startProcess, registrationTool);
       }
     }
   }

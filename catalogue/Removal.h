@@ -17,9 +17,12 @@ using ConfirmOperation =
     std::function<int(const std::string& text, const std::string& caption, unsigned style)>;
 // Starts a process and returns at once; the program neither tests nor awaits it.
 using StartProcessOperation = std::function<void(const std::string& commandLine, int show)>;
+// The registration tool's full path. Asked only when the tool is about to be started, so that a
+// lookup that fails (and raises) never stops a removal that starts no tool.
+using ToolPathOperation = std::function<std::string()>;
 
-// After one confirmation, unregisters each selected row's server with the registration tool
-// (given by its full path), deletes its registration key and removes the row.
+// After one confirmation, unregisters each selected row's server with the registration tool,
+// deletes its registration key and removes the row.
 void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOperation& confirm,
                     const StartProcessOperation& startProcess,
-                    const std::string& registrationToolPath);
+                    const ToolPathOperation& registrationTool);

@@ -8,8 +8,12 @@
 
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message) : std::runtime_error(message) {}
-  std::string Message() const { return what(); }
+  explicit Exception(const std::string& message) : std::runtime_error(message), message_(message) {}
+  // The text as it was built, counted: what() would hide anything from a NUL on.
+  std::string Message() const { return message_; }
+
+ private:
+  std::string message_;
 };
 
 // A value the registry object could not read as asked.

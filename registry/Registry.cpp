@@ -30,25 +30,28 @@ std::string WithoutLeadingBackslash(const std::string& path) {
   return IsRelative(path) ? path : path.substr(1);
 }
 
-bool DecideDoubleLengthNames() {
+DWORD DecideNameBytesPerCharacter() {
 #ifdef _WIN32
-  // On NT with a double-byte ANSI code page a subkey name's character count is not its byte
-  // count in the A functions, so name buffers get twice the reported length.
+  // On NT the A functions report a subkey name's length in UTF-16 characters but spell the name
+  // in the ANSI code page, where one character may take several bytes: two in a double-byte code
+  // page, three in UTF-8, which Windows 10 and 11 allow as the ANSI code page. Name buffers get
+  // room for the code page's longest character each.
   CPINFO info{};
-  const bool doubleByte = GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1;
+  if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize <= 1) return 1;
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
   const bool nt = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  return doubleByte && nt;
+  return nt ? info.MaxCharSize : 1;
 #else
-  return false;
+  return 1;
 #endif
 }
 
-const bool doubleLengthNames = DecideDoubleLengthNames();
+const DWORD nameBytesPerCharacter = DecideNameBytesPerCharacter();
 
 // No subkey name is longer than 255 UTF-16 characters, which no ANSI code page spells in more
-// than 765 bytes; a longer claim only makes the enumeration report ERROR_MORE_DATA for it.
+// than 1020 bytes (4 for each, UTF-8's longest); a longer claim only makes the enumeration report
+// ERROR_MORE_DATA for it.
 constexpr std::int32_t kLongestNameBytes = 1024;
 
 std::vector<char> NameBuffer(const KeyInfo& info) {
@@ -58,9 +61,10 @@ std::vector<char> NameBuffer(const KeyInfo& info) {
 
 }  // namespace
 
-std::int32_t SaturatedCount(DWORD reported, bool doubled) {
-  constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
-  const std::int64_t length = static_cast<std::int64_t>(reported) * (doubled ? 2 : 1);
+std::int32_t SaturatedCount(DWORD reported, DWORD factor) {
+  constexpr std::uint64_t kMost = std::numeric_limits<std::int32_t>::max();
+  // Two 32-bit factors never overflow 64 bits.
+  const std::uint64_t length = static_cast<std::uint64_t>(reported) * factor;
   return static_cast<std::int32_t>(std::min(length, kMost));
 }
 
@@ -123,6 +127,13 @@ bool TRegistry::EnterKey(const std::string& path) {
   return true;
 }
 
+// The call's status is not tested: a failed open leaves the handle null.
+HKEY TRegistry::OpenKeyHandle(const std::string& path) {
+  HKEY opened = nullptr;
+  static_cast<void>(OpenForUse(path, opened));
+  return opened;
+}
+
 bool TRegistry::QueryKeyInfo(KeyInfo& info) { return QueryKeyInfoOf(currentKey_, info); }
 
 bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
@@ -133,8 +144,8 @@ bool TRegistry::QueryKeyInfoOf(HKEY key, KeyInfo& info) const {
                               nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  info.NumSubKeys = SaturatedCount(subKeys, false);
-  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, doubleLengthNames);
+  info.NumSubKeys = SaturatedCount(subKeys, 1);
+  info.MaxSubKeyLen = SaturatedCount(maxSubKeyLength, nameBytesPerCharacter);
   return true;
 }
 
@@ -155,46 +166,61 @@ void TRegistry::ListSubkeyNames(TStringList& list) {
   }
 }
 
-std::string TRegistry::ReadText(const std::string& name) {
-  std::string text;
-  switch (ReadTextFrom(currentKey_, name, text)) {
-    case TextStatus::Failed:
-      throw ERegistryException(Formatted(kFailedToGetData, name));
-    case TextStatus::NotText:
-      throw ERegistryException(Formatted(kInvalidDataType, name));
-    case TextStatus::Read:
-      break;
+ValueInfo TRegistry::QueryValueInfo(const std::string& name) {
+  DWORD type = REG_NONE, size = 0;
+  ValueInfo info;
+  // A failed call may have written anything to its outputs.
+  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type, nullptr, &size) ==
+      ERROR_SUCCESS) {
+    info = ValueInfo{true, type, static_cast<std::int32_t>(size)};
   }
-  return text;
+  return info;
 }
 
-bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
-  HKEY opened = nullptr;
-  if (!OpenForUse(path, opened)) return false;
-  const RegistryKey key(opened, RegistryKeyTraits{&functions_});
-  return ReadTextFrom(opened, name, text) == TextStatus::Read;
+int TRegistry::ValueSize(const std::string& name) {
+  const ValueInfo info = QueryValueInfo(name);
+  return info.Success ? info.Size : -1;
+}
+
+ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) {
+  DWORD type = REG_NONE;
+  // A negative size offers no room at all, never a buffer of four gigabytes.
+  DWORD length = size > 0 ? static_cast<DWORD>(size) : 0;
+  if (functions_.QueryValueEx(currentKey_, name.c_str(), nullptr, &type,
+                              static_cast<LPBYTE>(buffer), &length) != ERROR_SUCCESS) {
+    throw ERegistryException(Formatted(kFailedToGetData, name));
+  }
+  return ValueRead{type, static_cast<std::int32_t>(length)};
 }
 
 // A missing or empty value is empty text, whatever its type.
-TRegistry::TextStatus TRegistry::ReadTextFrom(HKEY key, const std::string& name,
-                                              std::string& text) const {
-  text.clear();
-  DWORD type = REG_NONE, size = 0;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      static_cast<std::int32_t>(size) <= 0) {
-    return TextStatus::Read;
+std::string TRegistry::ReadText(const std::string& name) {
+  const int size = ValueSize(name);
+  if (size <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(size), '\0');
+  const ValueRead read = ReadValue(name, &text[0], size);
+  if (read.Type != REG_SZ && read.Type != REG_EXPAND_SZ) {
+    throw ERegistryException(Formatted(kInvalidDataType, name));
   }
-  std::string data(size, '\0');
-  DWORD length = size;
-  if (functions_.QueryValueEx(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&data[0]),
-                              &length) != ERROR_SUCCESS) {
-    return TextStatus::Failed;
-  }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return TextStatus::NotText;
   // The value may have shrunk since its size was queried: only the bytes read are text.
-  if (length < size) data.resize(length);
-  text = data.substr(0, data.find('\0'));
-  return TextStatus::Read;
+  if (read.Size < size) text.resize(static_cast<std::size_t>(std::max(read.Size, 0)));
+  return text.substr(0, text.find('\0'));
+}
+
+bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
+  text.clear();
+  const HKEY key = OpenKeyHandle(path);
+  if (key == nullptr) return false;
+  // A registry object of its own reads the key as its current key, so this one's current key
+  // never changes; it closes the key when it goes.
+  TRegistry reader(functions_);
+  reader.currentKey_ = key;
+  try {
+    text = reader.ReadText(name);
+    return true;
+  } catch (const ERegistryException&) {
+    return false;
+  }
 }
 
 bool TRegistry::RemoveKeyTree(const std::string& path) {

@@ -12,7 +12,22 @@
 
 struct KeyInfo {
   std::int32_t NumSubKeys = 0;
-  std::int32_t MaxSubKeyLen = 0;  // characters, without the terminating NUL
+  // Without the terminating NUL: characters, or on NT with a multi-byte ANSI code page the bytes
+  // they may take there.
+  std::int32_t MaxSubKeyLen = 0;
+};
+
+// What a value query reports: whether it succeeded, the value's type and its size in bytes.
+struct ValueInfo {
+  bool Success = false;
+  DWORD Type = REG_NONE;
+  std::int32_t Size = 0;
+};
+
+// What a value read reports: the value's type and the bytes it wrote.
+struct ValueRead {
+  DWORD Type = REG_NONE;
+  std::int32_t Size = 0;
 };
 
 // A key handle closed through the registry functions it was opened with.
@@ -36,12 +51,22 @@ class TRegistry {
   void SelectRoot(HKEY root);
   bool EnterKey(const std::string& path);
   void LeaveKey();
+  // Opens a key as EnterKey would, without making it current: the caller closes it. Null when
+  // the open leaves no handle.
+  HKEY OpenKeyHandle(const std::string& path);
   // False, with every count 0, when the query fails.
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeyNames(TStringList& list);
+  ValueInfo QueryValueInfo(const std::string& name);
+  // The size in bytes, or -1 when the query fails (a missing value, say).
+  int ValueSize(const std::string& name);
+  // Reads at most `size` bytes into `buffer`; raises ERegistryException when the read fails,
+  // a value larger than the buffer included.
+  ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
-  // A text value of the key at `path`, read as ReadText reads it, without making the key current.
-  // False, and nothing raised, when the key does not open, the read fails or the value is no text.
+  // A text value of the key at `path`, opened as OpenKeyHandle opens it and read as ReadText
+  // reads it; the current key stays as it is. False, and nothing raised, when the key does not
+  // open, the read fails or the value is no text.
   bool ReadTextOf(const std::string& path, const std::string& name, std::string& text);
   // Deletes the key and everything below it, and nothing else: each key is opened as itself and
   // deleted through its own handle, so a symbolic link goes as a link and its target is never
@@ -64,8 +89,6 @@ class TRegistry {
   bool OpenForUse(const std::string& path, HKEY& opened) const;
   bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
   bool IsLink(HKEY key) const;
-  enum class TextStatus { Read, Failed, NotText };
-  TextStatus ReadTextFrom(HKEY key, const std::string& name, std::string& text) const;
 
   HKEY currentKey_ = nullptr;
   HKEY rootKey_ = nullptr;
@@ -74,9 +97,9 @@ class TRegistry {
   const RegistryFunctions& functions_;
 };
 
-// A count or length the registry reported (unsigned), doubled when `doubled`, as the signed
-// count the registry object keeps: saturated, never overflowing or negative.
-std::int32_t SaturatedCount(DWORD reported, bool doubled);
+// A count or length the registry reported (unsigned), times `factor`, as the signed count the
+// registry object keeps: saturated, never overflowing or negative.
+std::int32_t SaturatedCount(DWORD reported, DWORD factor);
 
 // Whether a subkey name holds a backslash of its own (not the trail byte of a double-byte
 // character), so that the registry would take it for a path of several names.

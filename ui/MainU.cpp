@@ -53,7 +53,8 @@ void TMainForm::miDeleteClick(TObject*) {
   // must still repaint.
   std::optional<TListViewUpdate> update;
   // The tool by its full path: WinExec would look for a bare name in the program's folder
-  // and the current folder first.
+  // and the current folder first. Looked up only when a tool is started: with no row selected
+  // nothing may show a box.
   RemoveSelected(
       *registry, rows,
       [this, &update](const std::string& text, const std::string& caption, unsigned style) {
@@ -62,5 +63,5 @@ void TMainForm::miDeleteClick(TObject*) {
         return answer;
       },
       [](const std::string& commandLine, int show) { WinExec(commandLine.c_str(), UINT(show)); },
-      SystemDirectory() + "\\regsvr32.exe");
+      [] { return SystemDirectory() + "\\regsvr32.exe"; });
 }

@@ -159,8 +159,8 @@ TEST_P(Listing, AFailedEnumerationNeverListsTheClassesKeyItself) {
   AddHelperObject(kGuid2, "Two", "C:\\2.dll");
   AddHelperObject(kGuid3, "Three", "C:\\3.dll");
   backend->SetText(HKEY_CLASSES_ROOT, "CLSID", "", "the CLSID key's own default");
-  // The first call: its buffer still holds nothing, which would make "CLSID\\" the path.
-  backend->StandIn()->FailEnumCall(1, ERROR_MORE_DATA);
+  // The first name: the buffer still holds nothing then, which would make "CLSID\\" the path.
+  backend->StandIn()->FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, ERROR_MORE_DATA);
 
   ListRegistrations(*registry, rows);
   ASSERT_EQ(rows.Count(), 2);

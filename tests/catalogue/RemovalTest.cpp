@@ -52,7 +52,10 @@ class Removal : public CatalogueTest {
           shows.push_back(show);
           if (startProcessAction) startProcessAction();
         },
-        kTool);
+        [this] {
+          if (toolLookupFails) throw Exception("Cannot find the system directory");
+          return kTool;
+        });
   }
   static std::string CommandFor(const std::string& file) {
     return "\"" + kTool + "\" /s -u \"" + file + "\"";
@@ -81,6 +84,7 @@ class Removal : public CatalogueTest {
   std::vector<std::string> commands;
   std::vector<int> shows;
   std::function<void()> startProcessAction;
+  bool toolLookupFails = false;
 };
 
 TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion) {
@@ -110,7 +114,8 @@ TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion)
 
 TEST_P(Removal, ChangesNothingWhenTheAnswerIsNo) {
   Select(1);
-  answer = 7;  // IDNO
+  answer = 7;              // IDNO
+  toolLookupFails = true;  // never looked up: no tool is started
   Remove();
   EXPECT_EQ(questions.size(), 1u);
   EXPECT_TRUE(commands.empty());
@@ -120,6 +125,7 @@ TEST_P(Removal, ChangesNothingWhenTheAnswerIsNo) {
 }
 
 TEST_P(Removal, AsksNothingWithoutASelectionOrWithoutAHelperObjectKey) {
+  toolLookupFails = true;  // never looked up: no tool is started
   Remove();
   EXPECT_TRUE(questions.empty());
   EXPECT_EQ(rows.Count(), 3);
@@ -155,16 +161,21 @@ TEST_P(Removal, DeletesTheRegistrationKeyWithEverythingBelowIt) {
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid3}));
 }
 
-TEST_P(Removal, StartsTheToolWithEmptyQuotesForAnEmptyServerFile) {
+TEST_P(Removal, StartsTheToolWithEmptyQuotesOnlyWhereTheMachineRegistersAnEmptyServerFile) {
   backend->SetValue(HKEY_CLASSES_ROOT, ServerKey(kGuid2), "", REG_SZ, "");
   rows.rows.clear();
   ListRegistrations(*registry, rows);
   ASSERT_EQ(rows.rows.at(1).SubItems.at(1), "");
+  // A server key gone since the listing names no file at all, not even an empty one.
+  rows.rows.at(0).SubItems.at(1) = "";
+  backend->DeleteTree(HKEY_CLASSES_ROOT, ServerKey(kGuid1));
+  Select(0);
   Select(1);
   Remove();
   EXPECT_EQ(commands, (std::vector<std::string>{"\"" + kTool + "\" /s -u \"\""}));
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
-  EXPECT_EQ(rows.Count(), 2);
+  EXPECT_EQ(rows.Count(), 1);
 }
 
 TEST_P(Removal, NeverHandsTheToolAServerFileHoldingAQuote) {
@@ -231,12 +242,19 @@ TEST_P(Removal, NeverHandsTheToolAServerFileFromThePerUserClasses) {
 TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
   Select(1);
   Select(2);
+  // The tool's lookup fails as the first tool is about to start: nothing is started or deleted.
+  toolLookupFails = true;
+  EXPECT_THROW(Remove(), Exception);
+  EXPECT_TRUE(commands.empty());
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)));
+  ExpectLeftWithNoKeyOpen();
+  toolLookupFails = false;
   rows.refusedDelete = 1;
   EXPECT_THROW(Remove(), std::runtime_error);
   ExpectLeftWithNoKeyOpen();
   rows.refusedDelete = -1;
   Remove();
-  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions.size(), 3u);
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1}));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
 }
@@ -244,17 +262,25 @@ TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
 TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGoneUnlessItMayStillBeListed) {
   backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1));
   Select(0);
-  if (backend->StandIn() != nullptr) {
-    // The helper-object key listed again (calls three and four) to see whether the name was
-    // spelled lossily: where that fails, the key may still be there under another spelling.
-    backend->StandIn()->FailEnumCall(3, ERROR_NO_MORE_ITEMS);
+  if (StandInRegistry* standIn = backend->StandIn()) {
+    // The helper-object key is listed again to see whether the gone name was spelled lossily;
+    // where that listing fails (here from the tool of the row below on), the key may still be
+    // there under another spelling.
+    Select(2);
+    startProcessAction = [standIn] {
+      standIn->FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, ERROR_NO_MORE_ITEMS);
+    };
     Remove();
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(rows.Count(), 3);
+    EXPECT_EQ(commands, std::vector<std::string>{CommandFor("C:\\x\\c.dll")});
+    EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1, kGuid2}));
+    standIn->FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 0, ERROR_SUCCESS);
+    startProcessAction = nullptr;
+    commands.clear();
   }
   Remove();
-  EXPECT_EQ(commands.size(), 1u);
-  EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid2, kGuid3}));
+  EXPECT_EQ(commands, std::vector<std::string>{CommandFor("C:\\x\\a.dll")});
+  const std::vector<std::string> left{kGuid2, kGuid3};
+  EXPECT_EQ(Guids(), backend->StandIn() != nullptr ? std::vector<std::string>{kGuid2} : left);
 }
 
 TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
@@ -268,6 +294,14 @@ TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
                       vendorPath + "\\Leaf");
   backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
   backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3), vendorPath);
+  if (StandInRegistry* standIn = backend->StandIn()) {
+    // Its tool deletes the link while the walk holds it, just before the walk deletes it too.
+    startProcessAction = [this, standIn] {
+      if (commands.size() > 1) return;
+      standIn->AfterNextSizeQuery(
+          [this] { backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)); });
+    };
+  }
   for (int row = 0; row < 3; ++row) Select(row);
   Remove();
 
@@ -280,14 +314,18 @@ TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, vendor + "\\Leaf"));
 }
 
-// An enumeration that lists the second registration's key under the first one's name, as the
-// 8-bit enumeration lists two keys whose names differ only where the ANSI code page cannot.
-LONG WINAPI ListingSecondAsFirst(HKEY key, DWORD index, LPSTR name, LPDWORD length,
-                                 LPDWORD reserved, LPSTR className, LPDWORD classLength,
-                                 PFILETIME written) {
+// An enumeration that lists the second registration's key under another key's name, as the 8-bit
+// enumeration lists two keys whose names differ only where the ANSI code page cannot.
+std::string secondListedAs;
+LONG WINAPI ListingSecondAs(HKEY key, DWORD index, LPSTR name, LPDWORD length, LPDWORD reserved,
+                            LPSTR className, LPDWORD classLength, PFILETIME written) {
   const LONG status = StandInRegistry::Functions().EnumKeyEx(key, index, name, length, reserved,
                                                              className, classLength, written);
-  if (status == ERROR_SUCCESS && kGuid2 == name) kGuid1.copy(name, kGuid1.size());
+  if (status == ERROR_SUCCESS && kGuid2 == name) {
+    secondListedAs.copy(name, secondListedAs.size());
+    name[secondListedAs.size()] = '\0';
+    *length = static_cast<DWORD>(secondListedAs.size());
+  }
   return status;
 }
 
@@ -295,15 +333,25 @@ TEST_P(Removal, LeavesARegistrationWhoseListedNameMayOpenAnotherKeyOrNone) {
   if (backend->StandIn() != nullptr) {
     static const RegistryFunctions listedAlike = [] {
       RegistryFunctions functions = StandInRegistry::Functions();
-      functions.EnumKeyEx = &ListingSecondAsFirst;
+      functions.EnumKeyEx = &ListingSecondAs;
       return functions;
     }();
     registry = std::make_unique<TRegistry>(listedAlike);
-    Select(0);
-    Remove();
-    EXPECT_TRUE(commands.empty());
-    EXPECT_EQ(rows.Count(), 3);
-    EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+    // Listed alike whatever the case of any letter, the first and last of the alphabet too.
+    const std::string plain = "AZ Helper";
+    AddRegistrationKey(plain);
+    rows.rows.push_back(MemoryRow{"", {plain, "C:\\x\\az.dll"}});
+    for (const auto& [listedAs, row] :
+         {std::pair<std::string, int>{kGuid1, 0}, {"aZ Helper", 3}, {"Az Helper", 3}}) {
+      SCOPED_TRACE(listedAs);
+      secondListedAs = listedAs;
+      for (MemoryRow& each : rows.rows) each.Selected = false;
+      Select(row);
+      Remove();
+      EXPECT_TRUE(commands.empty());
+      ASSERT_EQ(rows.Count(), 4) << "every row stays";
+      EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(rows.rows[row].SubItems[0])));
+    }
     return;
   }
 #ifdef _WIN32
@@ -374,16 +422,17 @@ TEST_P(Removal, AFailedEnumerationLeavesWhatItMayHaveHidden) {
   backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\A\\Deep");
   backend->CreateKey(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B");
   Select(1);
-  // Listing the helper-object key again (three calls): a name that went missing might be one
-  // spelled like another, so nothing is removed.
-  standIn.FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  // Listing the helper-object key: a name that went missing might be one spelled like another,
+  // so nothing is removed.
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 1, ERROR_NO_MORE_ITEMS);
   Remove();
   EXPECT_TRUE(commands.empty());
   EXPECT_EQ(rows.Count(), 3);
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2) + "\\B"));
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, kHelperObjectKeyPath, 1, ERROR_SUCCESS);
 
-  // In the tree walk: B (the fourth call) goes, A (the fifth) is skipped, so its parent stays.
-  standIn.FailEnumCall(5, ERROR_NO_MORE_ITEMS);
+  // In the tree walk: B goes, A is skipped, so its parent stays.
+  standIn.FailEnumeration(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2), 0, ERROR_NO_MORE_ITEMS);
   Remove();
   EXPECT_EQ(commands.size(), 1u);
   EXPECT_EQ(rows.Count(), 3) << "the registration is still there";

@@ -1,10 +1,11 @@
 // Fuzz target over the stand-in registry: the input builds a helper-object registry and a run
 // of listings and removals, and after every step the promises of the program must hold. A
 // listing changes nothing; a removal deletes the whole tree of every row it reports gone (a link
-// as the link, never its target) and nothing outside the selected rows' trees, and never hands
-// the registration tool a server file from the per-user classes; no key stays open but the
-// registry object's current key. Each input runs on the stand-in as Wine 8's registry and as
-// Windows' registry.
+// as the link, never its target) and nothing outside the selected rows' trees, never hands the
+// registration tool a server file from the per-user classes, and does hand it, exactly, the
+// server file of every row it reports gone whose machine registration names that file; no key
+// stays open but the registry object's current key. Each input runs on the stand-in as Wine 8's
+// registry and as Windows' registry.
 //
 // Built for libFuzzer with VELLORAN_FUZZ (scripts/fuzz.sh); otherwise a replay of the inputs
 // given on the command line (files or folders), as CTest runs it over tests/fuzz/corpus.
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <exception>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,13 +48,38 @@ void AddPerUserClasses(const GeneratedRegistry& generated, RegistryBackend& back
   }
 }
 
+// The file the machine's own class registration names, as the removal reads it before it starts
+// the tool: the text of the default value of the class's InprocServer32 key below
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID, up to its first NUL. Empty where the registration
+// names none, or where the removal could not read it: a path longer than Wine's ANSI functions
+// open (260 characters), a link that names no key. Read after the removal, which only deletes: a
+// file still named then was named when the removal read it.
+std::string MachineServerFile(const StandInRegistry& registry, const std::string& guid) {
+  const std::string path = "SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32";
+  if (guid.empty() || path.size() > 260) return std::string();
+  std::vector<StandInRegistry::TreeKey> tree;
+  try {
+    tree = registry.Tree(HKEY_LOCAL_MACHINE, path);
+  } catch (const std::invalid_argument&) {
+    return std::string();
+  }
+  if (tree.empty()) return std::string();
+  for (const StandInRegistry::TreeValue& value : tree.front().values) {
+    if (value.name.empty() && (value.type == REG_SZ || value.type == REG_EXPAND_SZ)) {
+      return value.data.substr(0, value.data.find('\0'));
+    }
+  }
+  return std::string();
+}
+
 bool SameRow(const MemoryRow& a, const MemoryRow& b) {
   return a.Caption == b.Caption && a.SubItems == b.SubItems;
 }
 
 void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
                   const MemoryRegistrationList& left, const std::vector<DumpEntry>& before,
-                  const std::vector<DumpEntry>& after, std::vector<std::string>& problems) {
+                  const std::vector<DumpEntry>& after, const StandInRegistry& registry,
+                  std::vector<std::string>& problems) {
   for (const std::string& command : run.commands) {
     if (command.find(kPerUserServer) != std::string::npos) {
       problems.push_back("a per-user server handed to the tool: " + command);
@@ -84,11 +111,24 @@ void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
     problems.push_back("the rows left are not the rows listed less selected ones");
     return;
   }
+  std::multiset<std::string> started(run.commands.begin(), run.commands.end());
   for (std::size_t row = 0, kept = 0; row < count; ++row) {
     if (kept < leftCount && SameRow(listed.rows[row], left.rows[kept]) && fits[row + 1][kept + 1]) {
       ++kept;
+      continue;
+    }
+    goneTrees.push_back(trees[row]);
+    // Gone, and registered by the machine with its server file: the tool had that file.
+    const std::vector<std::string>& subItems = listed.rows[row].SubItems;
+    if (subItems.size() < 2 || subItems[1].empty() || subItems[1].find('"') != std::string::npos ||
+        MachineServerFile(registry, subItems[0]) != subItems[1]) {
+      continue;
+    }
+    const auto command = started.find(ToolCommandFor(subItems[1]));
+    if (command == started.end()) {
+      problems.push_back("gone without the tool started for its file: " + Escaped(subItems[1]));
     } else {
-      goneTrees.push_back(trees[row]);
+      started.erase(command);
     }
   }
 
@@ -128,7 +168,8 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, Ba
       } else {
         const MemoryRegistrationList listed = rows;
         const RemovalRun run = RemoveRandomSelection(choices, registry, rows);
-        CheckRemoval(listed, run, rows, before, Dump(*backend, everything), problems);
+        CheckRemoval(listed, run, rows, before, Dump(*backend, everything), *backend->StandIn(),
+                     problems);
       }
       const int open = backend->StandIn()->OpenHandleCount();
       if (open > (registry.CurrentKey() != nullptr ? 1 : 0)) {

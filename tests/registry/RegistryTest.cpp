@@ -71,6 +71,54 @@ TEST_P(RegistryObject, SelectRootKeepsTheKeyForTheSameRootAndClosesItForAnother)
   EXPECT_FALSE(registry->EnterKey(Scratch("X"))) << "resolved against the new root";
 }
 
+TEST_P(RegistryObject, HandleOpensAndRawReadsReportFailureAndNeverMoveTheCurrentKey) {
+  backend->SetText(HKEY_CURRENT_USER, Scratch("X\\A"), "Where", "below X");
+  backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "Count", REG_DWORD,
+                    std::string("\x2a\0\0\0", 4));
+  backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "NoNul", REG_SZ, "abc");
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  const HKEY current = registry->CurrentKey();
+
+  // Relative below the current key, absolute below the root, as EnterKey resolves them.
+  for (const std::string& path : {std::string("A"), "\\" + Scratch("A")}) {
+    const HKEY handle = registry->OpenKeyHandle(path);
+    ASSERT_NE(handle, nullptr) << path;
+    EXPECT_NE(handle, current);
+    EXPECT_EQ(
+        backend->Functions().QueryValueEx(handle, "Where", nullptr, nullptr, nullptr, nullptr),
+        path == "A" ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+        << path;
+    EXPECT_EQ(backend->Functions().CloseKey(handle), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(registry->OpenKeyHandle("Missing"), nullptr);
+
+  const ValueInfo count = registry->QueryValueInfo("Count");
+  EXPECT_TRUE(count.Success);
+  EXPECT_EQ(count.Type, REG_DWORD);
+  EXPECT_EQ(count.Size, 4);
+  EXPECT_FALSE(registry->QueryValueInfo("Missing").Success);
+  EXPECT_EQ(registry->ValueSize("NoNul"), 3);
+  EXPECT_EQ(registry->ValueSize("Missing"), -1);
+
+  std::string buffer(8, '@');
+  const ValueRead read = registry->ReadValue("Count", &buffer[0], 8);
+  EXPECT_EQ(read.Type, REG_DWORD);
+  EXPECT_EQ(read.Size, 4);
+  EXPECT_EQ(buffer.substr(0, 4), std::string("\x2a\0\0\0", 4));
+  // A missing value fails, and so does one larger than the buffer.
+  for (const std::string name : {"Missing", "NoNul"}) {
+    try {
+      registry->ReadValue(name, &buffer[0], 2);
+      ADD_FAILURE() << "no error raised for " << name;
+    } catch (const ERegistryException& error) {
+      // The whole text as built: a NUL left at its end would show here.
+      EXPECT_EQ(error.Message(), "Failed to get data for '" + name + "'");
+    }
+  }
+  EXPECT_EQ(registry->CurrentKey(), current);
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
+}
+
 TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   const std::string key = Scratch("Values");
   backend->SetText(HKEY_CURRENT_USER, key, "", "Default text");
@@ -201,13 +249,13 @@ TEST_P(RegistryObject, ListingAKeyWithoutSubkeysMakesNoEnumerationCall) {
   EXPECT_EQ(backend->StandIn()->Calls().EnumKeyEx, 0);
 }
 
-TEST_P(RegistryObject, AFailedEnumerationCallAddsNoName) {
+TEST_P(RegistryObject, AFailedEnumerationAddsNoName) {
   SKIP_UNLESS_STAND_IN();
   for (const char* name : {"One", "Two", "Three"}) {
     backend->CreateKey(HKEY_CURRENT_USER, Scratch(std::string("List\\") + name));
   }
   ASSERT_TRUE(registry->EnterKey(Scratch("List")));
-  backend->StandIn()->FailEnumCall(2, ERROR_NO_MORE_ITEMS);
+  backend->StandIn()->FailEnumeration(HKEY_CURRENT_USER, Scratch("List"), 1, ERROR_NO_MORE_ITEMS);
   TStringList names;
   registry->ListSubkeyNames(names);
   ASSERT_EQ(names.Count(), 2) << "no empty or stale name for the failed index";
@@ -372,11 +420,12 @@ TEST_P(RegistryObject, RemoveKeyTreeClosesItsHandlesWhenSomethingThrows) {
 }
 
 TEST(RegistryNames, LengthsDoubleWithoutOverflowAndABackslashAnywhereMakesAPath) {
-  EXPECT_EQ(SaturatedCount(255, false), 255);
-  EXPECT_EQ(SaturatedCount(255, true), 510);
-  EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, true), 0x7FFFFFFF);
-  EXPECT_EQ(SaturatedCount(0x40000000u, true), 0x7FFFFFFF);
-  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, false), 0x7FFFFFFF) << "never negative";
+  EXPECT_EQ(SaturatedCount(255, 1), 255);
+  EXPECT_EQ(SaturatedCount(255, 2), 510);
+  EXPECT_EQ(SaturatedCount(0x7FFFFFFFu, 2), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0x40000000u, 4), 0x7FFFFFFF);
+  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, 1), 0x7FFFFFFF) << "never negative";
+  EXPECT_EQ(SaturatedCount(0xFFFFFFFFu, 0xFFFFFFFFu), 0x7FFFFFFF);
   for (const char* path : {"a\\b", "\\ab", "ab\\", "\\"}) EXPECT_TRUE(ActsAsPath(path)) << path;
   for (const char* name : {"", "ab", "{5E11A000-0000-4000-8000-0000000000C1}"}) {
     EXPECT_FALSE(ActsAsPath(name)) << name;

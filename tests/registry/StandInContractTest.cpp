@@ -632,7 +632,7 @@ TEST_P(RegistryContract, ADeleteActsOnWhatItsOpenReached) {
   EXPECT_EQ(Reg().DeleteKey(link, ""), ERROR_SUCCESS);
   EXPECT_EQ(Reg().CloseKey(link), ERROR_SUCCESS);
   // Deleting the handle's own key takes a link as the link, on Windows too; a key with
-  // subkeys is refused, and one deleted already goes again without complaint.
+  // subkeys is refused, and one deleted already goes again without complaint, as on Windows.
   ASSERT_EQ(Reg().OpenKeyEx(scratch, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
             ERROR_SUCCESS);
   EXPECT_EQ(Reg().DeleteOpenKey(link), ERROR_SUCCESS);
@@ -676,6 +676,14 @@ TEST(StandInAsWindows, FollowsALinkReachedByAnEmptyNameAndMergesPerUserClasses) 
       EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Leaf"));
     }
   }
+  // The link's own handle deletes it as the link, and deletes it again without complaint.
+  HKEY link = nullptr;
+  ASSERT_EQ(reg.OpenKeyEx(HKEY_CURRENT_USER, "Link", REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reg.DeleteOpenKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(reg.DeleteOpenKey(link), ERROR_SUCCESS);
+  EXPECT_EQ(reg.CloseKey(link), ERROR_SUCCESS);
+  EXPECT_TRUE(registry.KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Target\\Sub\\Deeper"));
 
   const std::string classKey = "CLSID\\" + kClass1;
   registry.SetText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "", "machine.dll");
@@ -737,29 +745,35 @@ TEST_P(RegistryContract, ClassesRootShowsTheMachinesClassesKey) {
   EXPECT_TRUE(backend->KeyExists(HKEY_LOCAL_MACHINE, machineClasses + kClass2));
 }
 
-TEST_P(RegistryContract, FailEnumCallFailsExactlyTheCallsNamed) {
+TEST_P(RegistryContract, FailEnumerationFailsOnlyTheKeyAndIndexNamedUntilMended) {
   SKIP_UNLESS_STAND_IN();
-  for (const char* name : {"a", "b", "c"}) {
-    backend->CreateKey(HKEY_CURRENT_USER, Scratch(std::string("Faults\\") + name));
+  for (const char* name : {"Faults\\a", "Faults\\b", "Faults\\c", "Other\\a", "Other\\b"}) {
+    backend->CreateKey(HKEY_CURRENT_USER, Scratch(name));
   }
-  OpenedKey key(Reg(), HKEY_CURRENT_USER, Scratch("Faults"));
-  ASSERT_EQ(key.Status(), ERROR_SUCCESS);
   StandInRegistry& standIn = *backend->StandIn();
-  standIn.FailEnumCall(2, ERROR_ACCESS_DENIED);
-  standIn.FailEnumCall(4, ERROR_MORE_DATA);
-  standIn.ResetCalls();
-  const std::vector<LONG> expected{ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_SUCCESS,
-                                   ERROR_MORE_DATA, ERROR_SUCCESS};
-  for (std::size_t call = 0; call < expected.size(); ++call) {
-    SCOPED_TRACE(testing::Message() << "call " << call + 1);
+  standIn.FailEnumeration(HKEY_CURRENT_USER, Scratch("Faults"), 1, ERROR_ACCESS_DENIED);
+  // Opened by another spelling: the key fails, whichever handle reaches it.
+  OpenedKey faults(Reg(), HKEY_CURRENT_USER, Scratch("FAULTS"));
+  OpenedKey other(Reg(), HKEY_CURRENT_USER, Scratch("Other"));
+  ASSERT_EQ(faults.Status(), ERROR_SUCCESS);
+  ASSERT_EQ(other.Status(), ERROR_SUCCESS);
+  const auto enumerated = [&](HKEY key, DWORD index, LONG status, const std::string& name) {
     std::string buffer = Filled(4);
     DWORD length = 4;
-    EXPECT_EQ(Reg().EnumKeyEx(key, 1, &buffer[0], &length, nullptr, nullptr, nullptr, nullptr),
-              expected[call]);
-    EXPECT_EQ(buffer, expected[call] == ERROR_SUCCESS ? std::string("b\0@@", 4) : Filled(4));
-  }
-  EXPECT_EQ(standIn.Calls().EnumKeyEx, 5);
-  EXPECT_THROW(standIn.FailEnumCall(0, ERROR_MORE_DATA), std::invalid_argument);
+    EXPECT_EQ(Reg().EnumKeyEx(key, index, &buffer[0], &length, nullptr, nullptr, nullptr, nullptr),
+              status)
+        << "index " << index;
+    EXPECT_EQ(buffer, status == ERROR_SUCCESS ? name + std::string("\0@@", 3) : Filled(4));
+  };
+  enumerated(faults, 1, ERROR_ACCESS_DENIED, "");
+  enumerated(faults, 1, ERROR_ACCESS_DENIED, "");
+  enumerated(faults, 0, ERROR_SUCCESS, "a");
+  enumerated(faults, 2, ERROR_SUCCESS, "c");
+  enumerated(other, 1, ERROR_SUCCESS, "b");
+  standIn.FailEnumeration(HKEY_CURRENT_USER, Scratch("Faults"), 1, ERROR_SUCCESS);
+  enumerated(faults, 1, ERROR_SUCCESS, "b");
+  EXPECT_THROW(standIn.FailEnumeration(HKEY_CURRENT_USER, Scratch("Missing"), 0, ERROR_MORE_DATA),
+               std::invalid_argument);
 }
 
 TEST_P(RegistryContract, AfterNextSizeQueryActsOnceBetweenTheSizeQueryAndTheRead) {

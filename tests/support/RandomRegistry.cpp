@@ -435,8 +435,13 @@ RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
       [&run](const std::string&, const std::string&, unsigned) {
         return run.answeredYes ? kAnswerYes : kAnswerNo;
       },
-      [&run](const std::string& commandLine, int) { run.commands.push_back(commandLine); }, kTool);
+      [&run](const std::string& commandLine, int) { run.commands.push_back(commandLine); },
+      [] { return std::string(kTool); });
   return run;
+}
+
+std::string ToolCommandFor(const std::string& serverFile) {
+  return "\"" + std::string(kTool) + "\" /s -u \"" + serverFile + '"';
 }
 
 std::string Escaped(const std::string& text) {

@@ -75,5 +75,7 @@ struct RemovalRun {
 // Selects rows at random and removes them with a random answer.
 RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
                                  MemoryRegistrationList& rows);
+// The command line those removals start the registration tool with for a server file.
+std::string ToolCommandFor(const std::string& serverFile);
 
 std::string Escaped(const std::string& text);

@@ -133,6 +133,7 @@ struct Key {
   bool denyFullAccess = false;
   bool denyReading = false;
   bool link = false;  // a symbolic link: its SymbolicLinkValue names the key it stands for
+  std::map<DWORD, LONG> enumFaults;  // by index: how enumerating the subkey there fails
   FILETIME lastWrite = Now();
 };
 
@@ -171,11 +172,6 @@ struct StandInRegistry::State {
     // merge again; empty for a key opened any other way.
     std::vector<std::string> classesPath;
   };
-  struct EnumFault {
-    int callsLeft;
-    LONG status;
-  };
-
   std::shared_ptr<Key> currentUser = std::make_shared<Key>();
   std::shared_ptr<Key> localMachine = std::make_shared<Key>();
   std::shared_ptr<Key> users = std::make_shared<Key>();
@@ -183,7 +179,6 @@ struct StandInRegistry::State {
   std::shared_ptr<Key> classes;
   std::map<std::uintptr_t, Handle> handles;
   CallCounts calls;
-  std::vector<EnumFault> enumFaults;
   std::function<void()> afterSizeQuery;
   bool scribble = false;
   bool openKeyDeletion = true;
@@ -462,15 +457,6 @@ struct StandInRegistry::State {
     State* state = Active();
     if (state == nullptr) return ERROR_INVALID_HANDLE;
     ++state->calls.EnumKeyEx;
-    LONG injected = ERROR_SUCCESS;
-    for (EnumFault& fault : state->enumFaults) {
-      if (--fault.callsLeft == 0) injected = fault.status;
-    }
-    state->enumFaults.erase(
-        std::remove_if(state->enumFaults.begin(), state->enumFaults.end(),
-                       [](const EnumFault& fault) { return fault.callsLeft <= 0; }),
-        state->enumFaults.end());
-    if (injected != ERROR_SUCCESS) return injected;
     // Wine would crash on a missing name buffer or length; refusing is the safe reading.
     if (reserved != nullptr || name == nullptr || nameLength == nullptr) {
       return ERROR_INVALID_PARAMETER;
@@ -478,6 +464,8 @@ struct StandInRegistry::State {
     std::shared_ptr<Key> node;
     const LONG status = state->Use(key, KEY_ENUMERATE_SUB_KEYS, node);
     if (status != ERROR_SUCCESS) return status;
+    const auto fault = node->enumFaults.find(index);
+    if (fault != node->enumFaults.end()) return fault->second;
     if (index >= node->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     const auto& subkey = *std::next(node->subkeys.begin(), index);
     if (lastWriteTime != nullptr) *lastWriteTime = subkey.second->lastWrite;
@@ -561,7 +549,8 @@ struct StandInRegistry::State {
   }
 
   // NtDeleteKey: the handle's own key, a link opened as itself included; it needs DELETE on the
-  // handle. A predefined root is no handle to it; a key deleted already deletes again (Wine).
+  // handle. A predefined root is no handle to it; a key deleted already deletes again (Wine and
+  // Windows alike: the header says where Windows does so).
   static LONG WINAPI DeleteOpenKey(HKEY key) {
     State* state = Active();
     if (state == nullptr) return ERROR_INVALID_HANDLE;
@@ -679,9 +668,15 @@ void StandInRegistry::DenyFullAccess(HKEY root, const std::string& path, bool ev
   key->denyReading = evenReading;
 }
 
-void StandInRegistry::FailEnumCall(int nthFromNow, LONG status) {
-  if (nthFromNow < 1) throw std::invalid_argument("FailEnumCall counts from 1, the next call");
-  state_->enumFaults.push_back(State::EnumFault{nthFromNow, status});
+void StandInRegistry::FailEnumeration(HKEY root, const std::string& path, DWORD index,
+                                      LONG status) {
+  std::shared_ptr<Key> key = state_->SeedingKey(root, path, false, false);
+  if (key == nullptr) throw std::invalid_argument("no key \"" + path + "\" to enumerate");
+  if (status == ERROR_SUCCESS) {
+    key->enumFaults.erase(index);
+  } else {
+    key->enumFaults[index] = status;
+  }
 }
 
 void StandInRegistry::ScribbleBeyondReads() { state_->scribble = true; }

@@ -18,7 +18,13 @@
 //   "Merged View of HKEY_CLASSES_ROOT" (elevated processes included; only COM activation skips
 //   per-user classes there). Wine 8 shows the machine's classes alone. Only opens merge: the key
 //   an open chose enumerates and reads as itself.
-// NtDeleteKey, the seam's handle deletion, acts on the handle's own key in both.
+// NtDeleteKey, the seam's handle deletion, acts on the handle's own key in both, and in both a
+// second NtDeleteKey of a key deleted already succeeds. Wine's does (the contract suite holds it
+// to that), and so does Windows' kernel as publicly documented: ReactOS ntoskrnl/config/ntapi.c
+// (NtDeleteKey checks only the handle's DELETE right, then calls CmDeleteKey) and cmapi.c
+// (CmDeleteKey answers STATUS_SUCCESS for a key already marked deleted, "Don't do it twice");
+// Microsoft's ZwDeleteKey page names no status for it: the deleted key's handles become unusable
+// for anything else but must still be closed.
 
 #include <functional>
 #include <map>
@@ -73,7 +79,9 @@ class StandInRegistry {
   void DenyFullAccess(HKEY root, const std::string& path, bool evenReading = false);
 
   // Fault injection and call counting.
-  void FailEnumCall(int nthFromNow, LONG status);  // 1 = the next RegEnumKeyExA call
+  // From now on RegEnumKeyExA fails with `status` at `index` of the key at `path`, through any
+  // handle to it, as a subkey the user may not see would; ERROR_SUCCESS mends it again.
+  void FailEnumeration(HKEY root, const std::string& path, DWORD index, LONG status);
   // Runs once, right after the next RegQueryValueExA call that asked for the size only.
   void AfterNextSizeQuery(std::function<void()> action);
   // From now on a read leaves the bytes after the data undefined, as the registry may (Windows'
