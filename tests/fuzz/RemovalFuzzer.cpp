@@ -184,7 +184,7 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, Ba
 }
 
 const std::pair<BackendKind, const char*> kBehaviours[] = {
-    {BackendKind::StandIn, "wine 8"}, {BackendKind::StandInAsWindows, "windows"}};
+    {BackendKind::StandIn, "wine"}, {BackendKind::StandInAsWindows, "windows"}};
 
 }  // namespace
 
