@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include "tests/support/StandInEnvironment.h"
 #include "tests/support/StandInRegistry.h"
 #endif
 
@@ -78,10 +79,16 @@ void BenchRegistry::Register(int n) {
 
 const RegistryFunctions& BenchRegistry::Functions() const { return SystemRegistryFunctions(); }
 
+const EnvironmentFunctions& BenchRegistry::Environment() const {
+  static const EnvironmentFunctions process{ExpandEnvironmentStringsA};
+  return process;
+}
+
 #else
 
 struct BenchRegistry::StandIn {
   StandInRegistry registry;
+  StandInEnvironment environment;
 };
 
 BenchRegistry::BenchRegistry() : standIn_(new StandIn) {}
@@ -107,5 +114,9 @@ void BenchRegistry::Register(int n) {
 }
 
 const RegistryFunctions& BenchRegistry::Functions() const { return StandInRegistry::Functions(); }
+
+const EnvironmentFunctions& BenchRegistry::Environment() const {
+  return StandInEnvironment::Functions();
+}
 
 #endif

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "catalogue/Environment.h"
 #include "registry/RegistryFunctions.h"
 
 // The registration key name of registration n: a GUID in braces.
@@ -25,6 +26,8 @@ class BenchRegistry {
   void Register(int n);
   // The registry the registrations are in, for the registry object to be handed.
   const RegistryFunctions& Functions() const;
+  // The environment a removal expands REG_EXPAND_SZ server paths in.
+  const EnvironmentFunctions& Environment() const;
 
  private:
   struct StandIn;

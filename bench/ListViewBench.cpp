@@ -143,9 +143,11 @@ void WindowRemoval(benchmark::State& state, BenchRegistry& seed, bool hold) {
       ListViewRows rows(list);
       if (hold) {
         TListViewUpdate update(list);
-        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool);
+        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool,
+                       seed.Environment());
       } else {
-        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool);
+        RemoveSelected(*MainForm->registry, rows, yes, record, RegistrationTool,
+                       seed.Environment());
       }
     }
     Pump();

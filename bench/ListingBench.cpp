@@ -66,7 +66,7 @@ void Removal(benchmark::State& state, BenchRegistry& seed) {
     RemoveSelected(
         registry, rows, [](const std::string&, const std::string&, unsigned) { return kAnswerYes; },
         [&started](const std::string& commandLine, int) { started.push_back(commandLine); },
-        RegistrationTool);
+        RegistrationTool, seed.Environment());
     if (rows.Count() != count - count / kSelectEvery) {
       state.SkipWithError("wrong rows left");
       break;  // an error ends the timing: the next round's PauseTiming would abort

@@ -45,21 +45,40 @@ bool IsPlainName(const std::string& name) {
                                       [](char c) { return c >= 0x20 && c <= 0x7E && c != '\\'; });
 }
 
-// Whether the machine's own class registration names exactly this server file. On Windows
-// HKEY_CLASSES_ROOT shows a user's per-user classes over the machine's, and any program of the
-// user may write those without elevation; the tool runs elevated, as this program does, and
-// loads the file it is handed. Only an administrator can write the machine's registration.
-bool MachineRegistersServer(TRegistry& registry, const std::string& guid,
-                            const std::string& serverFile) {
-  std::string machineFile;
-  return registry.ReadTextOf("\\SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32", "",
-                             machineFile) &&
-         machineFile == serverFile;
+// The server file to hand the registration tool: the one the row shows, where the machine's
+// own class registration names exactly that file. On Windows HKEY_CLASSES_ROOT shows a user's
+// per-user classes over the machine's, and any program of the user may write those without
+// elevation; the tool runs elevated, as this program does, and loads the file it is handed. Only
+// an administrator can write the machine's registration. False when no file may be handed over.
+bool ServerFileForTool(TRegistry& registry, const EnvironmentFunctions& environment,
+                       const std::string& guid, const std::string& serverFile,
+                       std::string& toolFile) {
+  // A double quote is never part of a Windows file name; on the tool's command line it would
+  // end the argument and add others.
+  const auto quoteFree = [](const std::string& text) {
+    return text.find('"') == std::string::npos;
+  };
+  TextValue machine;
+  if (!quoteFree(serverFile) ||
+      !registry.ReadTextOf("\\SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32", "",
+                           machine) ||
+      machine.Text != serverFile) {
+    return false;
+  }
+  // COM expands a REG_EXPAND_SZ path in the loading process's environment; the tool loads its
+  // argument as it stands. REG_SZ is a file name, a % in it included; so is an empty path.
+  if (machine.Type != REG_EXPAND_SZ || serverFile.empty()) {
+    toolFile = serverFile;
+    return true;
+  }
+  // The environment is the user's own to set: its expansion is checked again.
+  return ExpandEnvironment(environment, serverFile, toolFile) && !toolFile.empty() &&
+         quoteFree(toolFile);
 }
 
 void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
                         const NameCounts& listed, const StartProcessOperation& startProcess,
-                        const ToolPathOperation& registrationTool) {
+                        const std::string& tool, const EnvironmentFunctions& environment) {
   const int subItems = rows.SubItemCount(row);
   const std::string guid = subItems > 0 ? rows.SubItem(row, 0) : std::string();
   // An empty name would make the registry delete the helper-object key itself, and one with a
@@ -74,18 +93,13 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
   // gone. (One that went since, with the helper-object key perhaps, is no longer listed.)
   if (!registry.KeyExists(guid) && MayStillBeListed(registry, guid)) return;
 
-  // Without a server key there is nothing to unregister. A double quote is never part of a
-  // Windows file name; in registry data it would add arguments to the tool's command line.
-  if (subItems > 1) {
-    const std::string serverFile = rows.SubItem(row, 1);
-    if (serverFile.find('"') == std::string::npos &&
-        MachineRegistersServer(registry, guid, serverFile)) {
-      // The tool's full path: an unqualified name would be looked up in the program's own
-      // folder and the current folder before the system folder. Silent (/s): without it the
-      // tool ends on a message box, which Windows shows with the hidden show command it was
-      // started with, so it would wait for ever, its server file loaded, on a box nobody sees.
-      startProcess('"' + registrationTool() + "\" /s -u \"" + serverFile + '"', kShowHidden);
-    }
+  // Without a server key there is nothing to unregister. Silent (/s): without it the tool ends
+  // on a message box, which Windows shows with the hidden show command it was started with, so
+  // it would wait for ever, its server file loaded, on a box nobody sees.
+  std::string toolFile;
+  if (subItems > 1 &&
+      ServerFileForTool(registry, environment, guid, rows.SubItem(row, 1), toolFile)) {
+    startProcess('"' + tool + "\" /s -u \"" + toolFile + '"', kShowHidden);
   }
 
   const bool removed = registry.RemoveKeyTree(guid);
@@ -99,7 +113,8 @@ void RemoveRegistration(TRegistry& registry, RegistrationList& rows, int row,
 
 void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOperation& confirm,
                     const StartProcessOperation& startProcess,
-                    const ToolPathOperation& registrationTool) {
+                    const ToolPathOperation& registrationTool,
+                    const EnvironmentFunctions& environment) {
   registry.SelectRoot(HKEY_LOCAL_MACHINE);
   // However the removal ends, an error from the list included, it leaves no key open: the next
   // one would resolve the helper-object key's relative path below it, find nothing, and silently
@@ -110,12 +125,16 @@ void RemoveSelected(TRegistry& registry, RegistrationList& rows, const ConfirmOp
   } leaver{registry};
   if (rows.SelectedCount() > 0 && registry.EnterKey(kHelperObjectKeyPath) &&
       confirm("Are you sure?", "please confirm", kConfirmStyle) == kAnswerYes) {
+    // The tool's full path: an unqualified name would be looked up in the program's own folder
+    // and the current folder before the system folder. Before any row: a lookup that fails
+    // must not stop the batch half-way.
+    const std::string tool = registrationTool();
     NameCounts listed;
     const bool complete = CountListedNames(registry, listed);
     // Last to first, so deleting a row never shifts the rows still to visit.
     for (int row = rows.Count() - 1; complete && row >= 0; --row) {
       if (rows.Selected(row)) {
-        RemoveRegistration(registry, rows, row, listed, startProcess, registrationTool);
+        RemoveRegistration(registry, rows, row, listed, startProcess, tool, environment);
       }
     }
   }

@@ -193,10 +193,12 @@ ValueRead TRegistry::ReadValue(const std::string& name, void* buffer, int size) 
   return ValueRead{type, static_cast<std::int32_t>(length)};
 }
 
+std::string TRegistry::ReadText(const std::string& name) { return ReadTextValue(name).Text; }
+
 // A missing or empty value is empty text, whatever its type.
-std::string TRegistry::ReadText(const std::string& name) {
+TextValue TRegistry::ReadTextValue(const std::string& name) {
   const int size = ValueSize(name);
-  if (size <= 0) return std::string();
+  if (size <= 0) return TextValue{};
   std::string text(static_cast<std::size_t>(size), '\0');
   const ValueRead read = ReadValue(name, &text[0], size);
   if (read.Type != REG_SZ && read.Type != REG_EXPAND_SZ) {
@@ -204,11 +206,11 @@ std::string TRegistry::ReadText(const std::string& name) {
   }
   // The value may have shrunk since its size was queried: only the bytes read are text.
   if (read.Size < size) text.resize(static_cast<std::size_t>(std::max(read.Size, 0)));
-  return text.substr(0, text.find('\0'));
+  return TextValue{text.substr(0, text.find('\0')), read.Type};
 }
 
-bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std::string& text) {
-  text.clear();
+bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, TextValue& value) {
+  value = TextValue{};
   const HKEY key = OpenKeyHandle(path);
   if (key == nullptr) return false;
   // A registry object of its own reads the key as its current key, so this one's current key
@@ -216,7 +218,7 @@ bool TRegistry::ReadTextOf(const std::string& path, const std::string& name, std
   TRegistry reader(functions_);
   reader.currentKey_ = key;
   try {
-    text = reader.ReadText(name);
+    value = reader.ReadTextValue(name);
     return true;
   } catch (const ERegistryException&) {
     return false;

@@ -30,6 +30,13 @@ struct ValueRead {
   std::int32_t Size = 0;
 };
 
+// A text value as ReadText reads it, with the type it is stored as: REG_SZ or REG_EXPAND_SZ, or
+// REG_NONE for a value that is missing or holds no data.
+struct TextValue {
+  std::string Text;
+  DWORD Type = REG_NONE;
+};
+
 // A key handle closed through the registry functions it was opened with.
 struct RegistryKeyTraits {
   using Handle = HKEY;
@@ -65,9 +72,9 @@ class TRegistry {
   ValueRead ReadValue(const std::string& name, void* buffer, int size);
   std::string ReadText(const std::string& name);
   // A text value of the key at `path`, opened as OpenKeyHandle opens it and read as ReadText
-  // reads it; the current key stays as it is. False, and nothing raised, when the key does not
-  // open, the read fails or the value is no text.
-  bool ReadTextOf(const std::string& path, const std::string& name, std::string& text);
+  // reads it; the current key stays as it is. False, with the value empty and nothing raised,
+  // when the key does not open, the read fails or the value is no text.
+  bool ReadTextOf(const std::string& path, const std::string& name, TextValue& value);
   // Deletes the key and everything below it, and nothing else: each key is opened as itself and
   // deleted through its own handle, so a symbolic link goes as a link and its target is never
   // touched. A link that cannot be deleted as itself stays, and with it every key above it. A
@@ -88,6 +95,7 @@ class TRegistry {
   // Opens the key at `path`, relative or absolute, for use: with the access mask, links followed.
   bool OpenForUse(const std::string& path, HKEY& opened) const;
   bool QueryKeyInfoOf(HKEY key, KeyInfo& info) const;
+  TextValue ReadTextValue(const std::string& name);
   bool IsLink(HKEY key) const;
 
   HKEY currentKey_ = nullptr;

@@ -53,8 +53,9 @@ void TMainForm::miDeleteClick(TObject*) {
   // must still repaint.
   std::optional<TListViewUpdate> update;
   // The tool by its full path: WinExec would look for a bare name in the program's folder
-  // and the current folder first. Looked up only when a tool is started: with no row selected
-  // nothing may show a box.
+  // and the current folder first. Looked up only after the Yes: with no row selected nothing
+  // may show a box. Server paths expand in this process's environment, as COM here would.
+  static const EnvironmentFunctions environment{ExpandEnvironmentStringsA};
   RemoveSelected(
       *registry, rows,
       [this, &update](const std::string& text, const std::string& caption, unsigned style) {
@@ -63,5 +64,5 @@ void TMainForm::miDeleteClick(TObject*) {
         return answer;
       },
       [](const std::string& commandLine, int show) { WinExec(commandLine.c_str(), UINT(show)); },
-      [] { return SystemDirectory() + "\\regsvr32.exe"; });
+      [] { return SystemDirectory() + "\\regsvr32.exe"; }, environment);
 }

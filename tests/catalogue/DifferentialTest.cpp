@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/RandomRegistry.h"
+#include "tests/support/StandInEnvironment.h"
 
 namespace {
 
@@ -33,9 +34,12 @@ void Record(std::vector<std::string>& transcript, const std::vector<DumpEntry>& 
 }
 
 // Everything one backend shows for one seed: the registry as seeded, and after each listing and
-// removal the rows, the error, the command lines started and the registry again.
+// removal the rows, the error, the command lines started and the registry again. Both expand
+// server paths in one environment: the registries are compared, not the environments.
 std::vector<std::string> Transcript(std::uint64_t seed, BackendKind kind) {
   std::vector<std::string> transcript;
+  StandInEnvironment environment;
+  environment.Set("SystemRoot", "C:\\windows");
   std::unique_ptr<RegistryBackend> backend = MakeBackend(kind);
   SeededChoices choices(seed);
   const GeneratedRegistry generated = GenerateRegistry(choices, *backend, false);
@@ -47,7 +51,8 @@ std::vector<std::string> Transcript(std::uint64_t seed, BackendKind kind) {
     MemoryRegistrationList rows;
     const std::string error = ListCatching(registry, rows);
     Record(transcript, "listed" + (error.empty() ? "" : " until \"" + error + "\""), rows);
-    const RemovalRun run = RemoveRandomSelection(choices, registry, rows);
+    const RemovalRun run =
+        RemoveRandomSelection(choices, registry, rows, StandInEnvironment::Functions());
     transcript.push_back("selected " + run.selection + (run.answeredYes ? ", Yes" : ", No"));
     for (const std::string& command : run.commands) transcript.push_back("started " + command);
     Record(transcript, "left", rows);

@@ -15,6 +15,7 @@
 #include "catalogue/Listing.h"
 #include "catalogue/Removal.h"
 #include "tests/catalogue/CatalogueTest.h"
+#include "tests/support/StandInEnvironment.h"
 
 namespace {
 
@@ -55,7 +56,8 @@ class Removal : public CatalogueTest {
         [this] {
           if (toolLookupFails) throw Exception("Cannot find the system directory");
           return kTool;
-        });
+        },
+        StandInEnvironment::Functions());
   }
   static std::string CommandFor(const std::string& file) {
     return "\"" + kTool + "\" /s -u \"" + file + "\"";
@@ -85,6 +87,7 @@ class Removal : public CatalogueTest {
   std::vector<int> shows;
   std::function<void()> startProcessAction;
   bool toolLookupFails = false;
+  StandInEnvironment environment;
 };
 
 TEST_P(Removal, RemovesOnlySelectedRegistrationsFromTheBottomUpAfterOneQuestion) {
@@ -242,10 +245,13 @@ TEST_P(Removal, NeverHandsTheToolAServerFileFromThePerUserClasses) {
 TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
   Select(1);
   Select(2);
-  // The tool's lookup fails as the first tool is about to start: nothing is started or deleted.
+  // The last row, visited first, starts no tool; the tool's lookup still fails before it is
+  // touched, so that a batch never stops half-way.
+  rows.rows[2].SubItems.resize(1);
   toolLookupFails = true;
   EXPECT_THROW(Remove(), Exception);
   EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(rows.Count(), 3);
   EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)));
   ExpectLeftWithNoKeyOpen();
   toolLookupFails = false;
@@ -257,6 +263,56 @@ TEST_P(Removal, AnErrorMidwayLeavesNoKeyOpenAndTheNextRemovalWorks) {
   EXPECT_EQ(questions.size(), 3u);
   EXPECT_EQ(Guids(), (std::vector<std::string>{kGuid1}));
   EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid2)));
+}
+
+TEST_P(Removal, HandsTheToolTheServerFileAsCOMWouldLoadItAndNoneWhoseExpansionIsUnsafe) {
+  // The user's own environment, which an elevated program inherits: any of it may be set.
+  environment.Set("ProgramFiles", "C:\\Program Files");
+  environment.Set("Quote", "C:\\x\" /i:evil /n \"C:\\y");
+  environment.Set("Empty", "");
+  environment.Set("Long", std::string(kLargestExpansion, 'L'));
+  const std::string kGuid4 = "{40000000-0000-4000-8000-00000000B004}";
+  const std::string kGuid5 = "{50000000-0000-4000-8000-00000000B005}";
+  const std::string kGuid6 = "{60000000-0000-4000-8000-00000000B006}";
+  AddHelperObject(kGuid4, "Fourth Helper", "");
+  AddHelperObject(kGuid5, "Fifth Helper", "");
+  AddHelperObject(kGuid6, "Sixth Helper", "");
+  // COM expands REG_EXPAND_SZ; REG_SZ is a file name, % and all.
+  const std::pair<std::string, DWORD> servers[] = {{"%programfiles%\\a.dll", REG_EXPAND_SZ},
+                                                   {"%ProgramFiles%\\b.dll", REG_SZ},
+                                                   {"%Quote%", REG_EXPAND_SZ},
+                                                   {"%Empty%", REG_EXPAND_SZ},
+                                                   {"%Long%", REG_EXPAND_SZ},
+                                                   {"%Unset%\\f.dll", REG_EXPAND_SZ}};
+  const std::string guids[] = {kGuid1, kGuid2, kGuid3, kGuid4, kGuid5, kGuid6};
+  for (int i = 0; i < 6; ++i) {
+    backend->SetText(HKEY_CLASSES_ROOT, ServerKey(guids[i]), "", servers[i].first,
+                     servers[i].second);
+  }
+  rows.rows.clear();
+  ListRegistrations(*registry, rows);
+  ASSERT_EQ(rows.Count(), 6);
+  EXPECT_EQ(rows.rows[0].SubItems.at(1), "%programfiles%\\a.dll") << "shown as stored";
+  for (int row = 0; row < 6; ++row) Select(row);
+  Remove();
+  EXPECT_EQ(commands, (std::vector<std::string>{CommandFor("%Unset%\\f.dll"),
+                                                CommandFor("%ProgramFiles%\\b.dll"),
+                                                CommandFor("C:\\Program Files\\a.dll")}));
+  EXPECT_EQ(rows.Count(), 0) << "a registration goes whether or not its tool could start";
+  for (const std::string& guid : guids) {
+    EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(guid))) << guid;
+  }
+
+  // An expansion that fails starts no tool either.
+  AddRegistrationKey(kGuid1);
+  rows.rows.push_back(MemoryRow{"", {kGuid1, "%programfiles%\\a.dll"}, true});
+  environment.FailExpansions();
+  commands.clear();
+  Remove();
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(rows.Count(), 0);
+  EXPECT_FALSE(Exists(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid1)));
+  ExpectLeftWithNoKeyOpen();
 }
 
 TEST_P(Removal, RemovesTheRowOfARegistrationThatIsAlreadyGoneUnlessItMayStillBeListed) {
@@ -294,16 +350,20 @@ TEST_P(Removal, DeletesLinksInOrAsARegistrationButNeverWhatTheyName) {
                       vendorPath + "\\Leaf");
   backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
   backend->CreateLink(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3), vendorPath);
+  bool deletedWhileHeld = false;
   if (StandInRegistry* standIn = backend->StandIn()) {
     // Its tool deletes the link while the walk holds it, just before the walk deletes it too.
-    startProcessAction = [this, standIn] {
+    startProcessAction = [this, standIn, &deletedWhileHeld] {
       if (commands.size() > 1) return;
-      standIn->AfterNextSizeQuery(
-          [this] { backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3)); });
+      standIn->AfterNextSizeQuery([this, &deletedWhileHeld] {
+        backend->DeleteTree(HKEY_LOCAL_MACHINE, RegistrationKey(kGuid3));
+        deletedWhileHeld = true;
+      });
     };
   }
   for (int row = 0; row < 3; ++row) Select(row);
   Remove();
+  EXPECT_EQ(deletedWhileHeld, backend->StandIn() != nullptr);
 
   EXPECT_EQ(rows.Count(), 0);
   ASSERT_TRUE(registry->EnterKey(kHelperObjectKeyPath));

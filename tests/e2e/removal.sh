@@ -3,7 +3,9 @@
 # and two registrations that must survive; the user selects the server's row, presses Delete and
 # answers the confirmation first with No (nothing may change), then with Yes: the server's own
 # unregistration must remove its class key, the program must delete its registration key and
-# row, and every other registration and class key must stay byte for byte as it was.
+# row, and every other registration and class key must stay byte for byte as it was. The server
+# file is registered as installers write it, REG_EXPAND_SZ with an environment reference, which
+# the registration tool does not expand: the program must hand it the file COM would load.
 # Usage: removal.sh VELLORAN_EXE TESTSERVER_DLL WINDOWPROBE_EXE VIEW(64|32) [SCREENSHOT_DIR]
 # shellcheck source=session.sh
 . "$(dirname "$0")/session.sh"
@@ -17,12 +19,17 @@ readonly server_registration="$e2e_helper_object_key\\$server_guid"
 if [ "$e2e_view" = 64 ]; then program_files='Program Files'; else program_files='Program Files (x86)'; fi
 # A path with a space in it: the program must quote it on regsvr32's command line.
 readonly server_path="C:\\$program_files\\Velloran Tests\\testserver.dll"
+# The same file as the program's own environment names it: a 32-bit program's %ProgramFiles% is
+# the 32-bit folder, as for 32-bit COM.
+readonly stored_server_path='%ProgramFiles%\Velloran Tests\testserver.dll'
 
 mkdir -p "$WINEPREFIX/drive_c/$program_files/Velloran Tests"
 cp "$server_dll" "$WINEPREFIX/drive_c/$program_files/Velloran Tests/testserver.dll"
 e2e_wine regsvr32 /s "$server_path" || e2e_fail "regsvr32 could not register the test server"
 e2e_key_exists "$server_class\\InprocServer32" || e2e_fail "the test server registered no class key"
 e2e_key_exists "$server_registration" || e2e_fail "the test server registered no helper object"
+e2e_reg add "$server_class\\InprocServer32" /ve /t REG_EXPAND_SZ /d "$stored_server_path" /f \
+  >/dev/null || e2e_fail "could not store the server path with an environment reference"
 # A subkey of the registration key: the program must delete the key with everything below it.
 e2e_reg add "$server_registration\\Settings" /v Enabled /t REG_DWORD /d 1 /f >/dev/null
 
@@ -75,7 +82,7 @@ grep -qiF "$server_guid" "$e2e_work/before" || e2e_fail "the export holds no key
 
 readonly tab=$'\t'
 readonly all_rows="Survivor Before$tab{2D8B6F40-1C3A-4E95-B7D2-9A0E4C6F8B13}${tab}C:\\Program Files\\Survivor\\before.dll
-Velloran Test Helper$tab$server_guid$tab$server_path
+Velloran Test Helper$tab$server_guid$tab$stored_server_path
 Survivor After$tab{8E1C4A72-D5B9-4F03-A6E8-2B7D0F3C9A51}${tab}C:\\Program Files\\Survivor\\after.dll"
 survivor_rows=$(sed -n '1p;3p' <<<"$all_rows")
 readonly survivor_rows

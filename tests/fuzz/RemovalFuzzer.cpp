@@ -1,11 +1,14 @@
 // Fuzz target over the stand-in registry: the input builds a helper-object registry and a run
 // of listings and removals, and after every step the promises of the program must hold. A
 // listing changes nothing; a removal deletes the whole tree of every row it reports gone (a link
-// as the link, never its target) and nothing outside the selected rows' trees, never hands the
-// registration tool a server file from the per-user classes, and does hand it, exactly, the
-// server file of every row it reports gone whose machine registration names that file; no key
-// stays open but the registry object's current key. Each input runs on the stand-in as Wine 8's
-// registry and as Windows' registry.
+// as the link, never its target) and nothing outside the selected rows' trees; it starts the
+// registration tool exactly for the rows it reports gone whose machine registration names their
+// server file, and perhaps for selected rows it kept, never for any other, with that file as COM
+// would load it (a REG_EXPAND_SZ one expanded) unless the expansion is unsafe, never a file from
+// the per-user classes; no key stays open but the registry object's current key. Each input runs
+// on the stand-in as Wine 8's registry and as Windows' registry, and in environments where the
+// generated server paths' %SystemRoot% expands to a folder, to a quote, to nothing or beyond the
+// longest expansion, or is not set.
 //
 // Built for libFuzzer with VELLORAN_FUZZ (scripts/fuzz.sh); otherwise a replay of the inputs
 // given on the command line (files or folders), as CTest runs it over tests/fuzz/corpus.
@@ -20,6 +23,7 @@
 
 #include "catalogue/Listing.h"
 #include "tests/support/RandomRegistry.h"
+#include "tests/support/StandInEnvironment.h"
 
 namespace {
 
@@ -48,28 +52,52 @@ void AddPerUserClasses(const GeneratedRegistry& generated, RegistryBackend& back
   }
 }
 
-// The file the machine's own class registration names, as the removal reads it before it starts
-// the tool: the text of the default value of the class's InprocServer32 key below
-// HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID, up to its first NUL. Empty where the registration
-// names none, or where the removal could not read it: a path longer than Wine's ANSI functions
-// open (260 characters), a link that names no key. Read after the removal, which only deletes: a
-// file still named then was named when the removal read it.
-std::string MachineServerFile(const StandInRegistry& registry, const std::string& guid) {
+// The machine's own class registration of a server, as the removal reads it before it starts
+// the tool: the default value of the class's InprocServer32 key below
+// HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID, text up to its first NUL and its type; empty text
+// of no type where the value is missing or holds no data, whatever its type. False where the
+// value is no text, or where the removal could not read it: a path longer than Wine's ANSI
+// functions open (260 characters), a link that names no key. Read after the removal, which only
+// deletes: a file still named then was named when the removal read it.
+bool MachineServer(const StandInRegistry& registry, const std::string& guid, TextValue& server) {
   const std::string path = "SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32";
-  if (guid.empty() || path.size() > 260) return std::string();
+  if (guid.empty() || path.size() > 260) return false;
   std::vector<StandInRegistry::TreeKey> tree;
   try {
     tree = registry.Tree(HKEY_LOCAL_MACHINE, path);
   } catch (const std::invalid_argument&) {
-    return std::string();
+    return false;
   }
-  if (tree.empty()) return std::string();
+  if (tree.empty()) return false;
+  server = TextValue{};
   for (const StandInRegistry::TreeValue& value : tree.front().values) {
-    if (value.name.empty() && (value.type == REG_SZ || value.type == REG_EXPAND_SZ)) {
-      return value.data.substr(0, value.data.find('\0'));
+    if (!value.name.empty() || value.data.empty()) continue;
+    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return false;
+    server.Text = value.data.substr(0, value.data.find('\0'));
+    server.Type = value.type;
+  }
+  return true;
+}
+
+// The command line a removal of the row starts the tool with, if any: the row's server file as
+// the machine registers it, expanded where stored as REG_EXPAND_SZ; none where it or its
+// expansion holds a quote, and none where the expansion leaves nothing or would not fit.
+bool ToolCommandOf(const StandInRegistry& registry, const StandInEnvironment& environment,
+                   const std::vector<std::string>& subItems, std::string& command) {
+  TextValue machine;
+  if (subItems.size() < 2 || subItems[1].find('"') != std::string::npos ||
+      !MachineServer(registry, subItems[0], machine) || machine.Text != subItems[1]) {
+    return false;
+  }
+  std::string file = machine.Text;
+  if (machine.Type == REG_EXPAND_SZ && !file.empty()) {
+    file = environment.Expanded(file);
+    if (file.empty() || file.size() >= kLargestExpansion || file.find('"') != std::string::npos) {
+      return false;
     }
   }
-  return std::string();
+  command = ToolCommandFor(file);
+  return true;
 }
 
 bool SameRow(const MemoryRow& a, const MemoryRow& b) {
@@ -79,7 +107,7 @@ bool SameRow(const MemoryRow& a, const MemoryRow& b) {
 void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
                   const MemoryRegistrationList& left, const std::vector<DumpEntry>& before,
                   const std::vector<DumpEntry>& after, const StandInRegistry& registry,
-                  std::vector<std::string>& problems) {
+                  const StandInEnvironment& environment, std::vector<std::string>& problems) {
   for (const std::string& command : run.commands) {
     if (command.find(kPerUserServer) != std::string::npos) {
       problems.push_back("a per-user server handed to the tool: " + command);
@@ -111,25 +139,34 @@ void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
     problems.push_back("the rows left are not the rows listed less selected ones");
     return;
   }
+  // Every row gone whose machine registration names its file had the tool started with it; a
+  // selected row kept may have had it too (a registration the walk could not delete whole); no
+  // other command line may be there.
   std::multiset<std::string> started(run.commands.begin(), run.commands.end());
+  std::vector<std::string> mayHaveStarted;
   for (std::size_t row = 0, kept = 0; row < count; ++row) {
+    std::string command;
+    const bool tool = ToolCommandOf(registry, environment, listed.rows[row].SubItems, command);
     if (kept < leftCount && SameRow(listed.rows[row], left.rows[kept]) && fits[row + 1][kept + 1]) {
       ++kept;
+      if (tool && mayGo[row]) mayHaveStarted.push_back(command);
       continue;
     }
     goneTrees.push_back(trees[row]);
-    // Gone, and registered by the machine with its server file: the tool had that file.
-    const std::vector<std::string>& subItems = listed.rows[row].SubItems;
-    if (subItems.size() < 2 || subItems[1].empty() || subItems[1].find('"') != std::string::npos ||
-        MachineServerFile(registry, subItems[0]) != subItems[1]) {
-      continue;
-    }
-    const auto command = started.find(ToolCommandFor(subItems[1]));
-    if (command == started.end()) {
-      problems.push_back("gone without the tool started for its file: " + Escaped(subItems[1]));
+    if (!tool) continue;
+    const auto found = started.find(command);
+    if (found == started.end()) {
+      problems.push_back("gone without the tool started as expected: " + Escaped(command));
     } else {
-      started.erase(command);
+      started.erase(found);
     }
+  }
+  for (const std::string& command : mayHaveStarted) {
+    const auto found = started.find(command);
+    if (found != started.end()) started.erase(found);
+  }
+  for (const std::string& command : started) {
+    problems.push_back("the tool started for no such row: " + Escaped(command));
   }
 
   std::multiset<std::string> existed;
@@ -151,10 +188,23 @@ void CheckRemoval(const MemoryRegistrationList& listed, const RemovalRun& run,
   }
 }
 
-std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, BackendKind kind) {
+// The environments a removal expands in, by what the generated server paths' %SystemRoot%
+// becomes: a folder, a quote that would add arguments, nothing, more than any expansion may
+// hold; the last leaves it unset.
+constexpr int kEnvironments = 5;
+void SetSystemRoot(StandInEnvironment& environment, int variant) {
+  const std::string values[] = {"C:\\Windows", "C:\\x\" /i:evil /n \"C:\\y", "",
+                                std::string(kLargestExpansion, 'w')};
+  if (variant < 4) environment.Set("SystemRoot", values[variant]);
+}
+
+std::vector<std::string> ProblemsIn(const std::uint8_t* data, std::size_t size, BackendKind kind,
+                                    int variant) {
   std::vector<std::string> problems;
   ByteChoices choices(data, size);
   std::unique_ptr<RegistryBackend> backend = MakeBackend(kind);
+  StandInEnvironment environment;
+  SetSystemRoot(environment, variant);
   const std::vector<std::string> everything{""};
   try {
     AddPerUserClasses(GenerateRegistry(choices, *backend, true), *backend);
@@ -167,9 +217,10 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, Ba
         if (Dump(*backend, everything) != before) problems.push_back("a listing changed it");
       } else {
         const MemoryRegistrationList listed = rows;
-        const RemovalRun run = RemoveRandomSelection(choices, registry, rows);
+        const RemovalRun run =
+            RemoveRandomSelection(choices, registry, rows, StandInEnvironment::Functions());
         CheckRemoval(listed, run, rows, before, Dump(*backend, everything), *backend->StandIn(),
-                     problems);
+                     environment, problems);
       }
       const int open = backend->StandIn()->OpenHandleCount();
       if (open > (registry.CurrentKey() != nullptr ? 1 : 0)) {
@@ -181,6 +232,16 @@ std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, Ba
     problems.push_back(std::string("unexpected error: ") + error.what());
   }
   return problems;
+}
+
+std::vector<std::string> Problems(const std::uint8_t* data, std::size_t size, BackendKind kind) {
+  for (int variant = 0; variant < kEnvironments; ++variant) {
+    std::vector<std::string> problems = ProblemsIn(data, size, kind, variant);
+    if (problems.empty()) continue;
+    problems.insert(problems.begin(), "environment " + std::to_string(variant));
+    return problems;
+  }
+  return {};
 }
 
 const std::pair<BackendKind, const char*> kBehaviours[] = {

@@ -76,6 +76,7 @@ TEST_P(RegistryObject, HandleOpensAndRawReadsReportFailureAndNeverMoveTheCurrent
   backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "Count", REG_DWORD,
                     std::string("\x2a\0\0\0", 4));
   backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "NoNul", REG_SZ, "abc");
+  backend->SetValue(HKEY_CURRENT_USER, Scratch("X"), "OneByte", REG_BINARY, "\x01");
   ASSERT_TRUE(registry->EnterKey(Scratch("X")));
   const HKEY current = registry->CurrentKey();
 
@@ -105,15 +106,19 @@ TEST_P(RegistryObject, HandleOpensAndRawReadsReportFailureAndNeverMoveTheCurrent
   EXPECT_EQ(read.Type, REG_DWORD);
   EXPECT_EQ(read.Size, 4);
   EXPECT_EQ(buffer.substr(0, 4), std::string("\x2a\0\0\0", 4));
-  // A missing value fails, and so does one larger than the buffer.
-  for (const std::string name : {"Missing", "NoNul"}) {
+  // A missing value fails, and so does one larger than the buffer; a size of 0 or less offers
+  // no room at all, never a byte (or four gigabytes) the buffer does not have.
+  for (const auto& [name, size] :
+       {std::pair<std::string, int>{"Missing", 2}, {"NoNul", 2}, {"OneByte", 0}, {"OneByte", -1}}) {
+    buffer.assign(8, '@');
     try {
-      registry->ReadValue(name, &buffer[0], 2);
-      ADD_FAILURE() << "no error raised for " << name;
+      registry->ReadValue(name, &buffer[0], size);
+      ADD_FAILURE() << "no error raised for " << name << " into " << size << " bytes";
     } catch (const ERegistryException& error) {
       // The whole text as built: a NUL left at its end would show here.
       EXPECT_EQ(error.Message(), "Failed to get data for '" + name + "'");
     }
+    EXPECT_EQ(buffer, std::string(8, '@')) << name << " into " << size << " bytes";
   }
   EXPECT_EQ(registry->CurrentKey(), current);
   EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
@@ -136,6 +141,29 @@ TEST_P(RegistryObject, ReadsTextValuesAsStoredUpToTheFirstNul) {
   EXPECT_EQ(registry->ReadText("EmbeddedNul"), "ab");
   EXPECT_EQ(registry->ReadText("ZeroBytes"), "");
   EXPECT_EQ(registry->ReadText("Missing"), "") << "a missing value is not an error";
+}
+
+TEST_P(RegistryObject, ReadTextOfReadsAnotherKeysTextWithItsTypeAndFailsClosed) {
+  const std::string key = Scratch("Server");
+  backend->SetText(HKEY_CURRENT_USER, key, "", "%ProgramFiles%\\x.dll", REG_EXPAND_SZ);
+  backend->SetValue(HKEY_CURRENT_USER, key, "Count", REG_DWORD, std::string("\x2a\0\0\0", 4));
+  ASSERT_TRUE(registry->EnterKey(Scratch("X")));
+  TextValue value;
+  ASSERT_TRUE(registry->ReadTextOf("\\" + key, "", value));
+  EXPECT_EQ(value.Text, "%ProgramFiles%\\x.dll");
+  EXPECT_EQ(value.Type, REG_EXPAND_SZ);
+  ASSERT_TRUE(registry->ReadTextOf("A", "Missing", value));
+  EXPECT_EQ(value.Text, "");
+  // A key that does not open and a value that is no text read as nothing, and fail: the caller
+  // must never act on what an earlier read left.
+  for (const auto& [path, name] :
+       {std::pair<std::string, std::string>{"Missing", ""}, {"\\" + key, "Count"}}) {
+    value = TextValue{"stale", REG_SZ};
+    EXPECT_FALSE(registry->ReadTextOf(path, name, value)) << path << " " << name;
+    EXPECT_EQ(value.Text, "") << path << " " << name;
+    EXPECT_EQ(value.Type, REG_NONE) << path << " " << name;
+  }
+  EXPECT_EQ(registry->CurrentPath(), Scratch("X"));
 }
 
 TEST_P(RegistryObject, RaisesForValuesThatAreNotTextUnlessTheyAreEmpty) {

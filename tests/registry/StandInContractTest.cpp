@@ -711,6 +711,17 @@ TEST_P(RegistryContract, CloseKeyRefusesUnknownHandles) {
   EXPECT_EQ(Reg().CloseKey(nullptr), ERROR_INVALID_HANDLE);
   EXPECT_EQ(Reg().CloseKey(reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x0BADF00C))),
             ERROR_INVALID_HANDLE);
+  // The registry object never closes the null handle, nor opens with options it may not give:
+  // the stand-in notes both, and the suites over the registry object fail on what it noted.
+  if (StandInRegistry* standIn = backend->StandIn()) {
+    HKEY opened = kHandleSentinel;
+    EXPECT_EQ(Reg().OpenKeyEx(HKEY_CURRENT_USER, "Software", 1, KEY_READ, &opened),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(standIn->TakeUnexpectedCalls(),
+              (std::vector<std::string>{"RegCloseKey of the null handle",
+                                        "RegOpenKeyExA with options 1"}));
+  }
 }
 
 TEST_P(RegistryContract, ClassesRootShowsTheMachinesClassesKey) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "registry/Registry.h"
 #include "tests/support/RegistryBackend.h"
@@ -17,6 +19,10 @@ class BackendTest : public testing::TestWithParam<BackendKind> {
   }
   void TearDown() override {
     registry.reset();  // closes its key while the backend is still there
+    if (StandInRegistry* standIn = backend->StandIn()) {
+      const std::vector<std::string> unexpected = standIn->TakeUnexpectedCalls();
+      EXPECT_TRUE(unexpected.empty()) << "first unexpected call: " << unexpected.front();
+    }
     backend.reset();
   }
 

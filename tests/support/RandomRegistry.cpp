@@ -423,7 +423,8 @@ std::string ListCatching(TRegistry& registry, MemoryRegistrationList& rows) {
 }
 
 RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
-                                 MemoryRegistrationList& rows) {
+                                 MemoryRegistrationList& rows,
+                                 const EnvironmentFunctions& environment) {
   RemovalRun run;
   for (MemoryRow& row : rows.rows) {
     row.Selected = choices.OneIn(2);
@@ -436,7 +437,7 @@ RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
         return run.answeredYes ? kAnswerYes : kAnswerNo;
       },
       [&run](const std::string& commandLine, int) { run.commands.push_back(commandLine); },
-      [] { return std::string(kTool); });
+      [] { return std::string(kTool); }, environment);
   return run;
 }
 

@@ -72,9 +72,11 @@ struct RemovalRun {
   bool answeredYes = false;
   std::vector<std::string> commands;  // the command lines started, in order
 };
-// Selects rows at random and removes them with a random answer.
+// Selects rows at random and removes them with a random answer, server paths expanded in
+// `environment`.
 RemovalRun RemoveRandomSelection(Choices& choices, TRegistry& registry,
-                                 MemoryRegistrationList& rows);
+                                 MemoryRegistrationList& rows,
+                                 const EnvironmentFunctions& environment);
 // The command line those removals start the registration tool with for a server file.
 std::string ToolCommandFor(const std::string& serverFile);
 

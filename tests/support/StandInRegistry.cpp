@@ -179,6 +179,7 @@ struct StandInRegistry::State {
   std::shared_ptr<Key> classes;
   std::map<std::uintptr_t, Handle> handles;
   CallCounts calls;
+  std::vector<std::string> unexpectedCalls;
   std::function<void()> afterSizeQuery;
   bool scribble = false;
   bool openKeyDeletion = true;
@@ -379,6 +380,12 @@ struct StandInRegistry::State {
       *result = nullptr;
       return ERROR_INVALID_HANDLE;
     }
+    // RegOpenKeyEx takes 0 or REG_OPTION_OPEN_LINK; anything else is a mistake of the caller's.
+    if (options != 0 && options != REG_OPTION_OPEN_LINK) {
+      state->unexpectedCalls.push_back("RegOpenKeyExA with options " + std::to_string(options));
+      *result = nullptr;
+      return ERROR_INVALID_PARAMETER;
+    }
     // A predefined root opened with no subkey is handed back itself, not a new handle.
     if ((subKey == nullptr || *subKey == '\0') && state->Root(key) != nullptr) {
       *result = key;
@@ -403,7 +410,10 @@ struct StandInRegistry::State {
     State* state = Active();
     if (state == nullptr) return ERROR_INVALID_HANDLE;
     ++state->calls.CloseKey;
-    if (key == nullptr) return ERROR_INVALID_HANDLE;
+    if (key == nullptr) {
+      state->unexpectedCalls.push_back("RegCloseKey of the null handle");
+      return ERROR_INVALID_HANDLE;
+    }
     if (reinterpret_cast<std::uintptr_t>(key) >= 0x80000000u) return ERROR_SUCCESS;
     return state->handles.erase(reinterpret_cast<std::uintptr_t>(key)) == 1 ? ERROR_SUCCESS
                                                                             : ERROR_INVALID_HANDLE;
@@ -688,6 +698,10 @@ void StandInRegistry::AfterNextSizeQuery(std::function<void()> action) {
 }
 
 const StandInRegistry::CallCounts& StandInRegistry::Calls() const { return state_->calls; }
+
+std::vector<std::string> StandInRegistry::TakeUnexpectedCalls() {
+  return std::exchange(state_->unexpectedCalls, {});
+}
 
 void StandInRegistry::ResetCalls() { state_->calls = CallCounts{}; }
 

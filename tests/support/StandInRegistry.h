@@ -91,6 +91,9 @@ class StandInRegistry {
   void WithoutOpenKeyDeletion();
   const CallCounts& Calls() const;
   void ResetCalls();
+  // Calls no correct caller makes, which the stand-in refuses and notes: a close of the null
+  // handle, an open with options the documentation does not offer. Returned and forgotten.
+  std::vector<std::string> TakeUnexpectedCalls();
 
   // A whole tree, for tests that compare registries: each key in enumeration order with its
   // path below the tree's top (empty for the top) and its values; a link is a key of its own,

@@ -1,0 +1,44 @@
+#pragma once
+// An environment in memory behind the expansion call, written from its contract, for running
+// the removal without Windows (and, under Wine, beside the process's own environment).
+// Only one is active at a time: its function table routes to the active instance.
+//
+// As documented for ExpandEnvironmentStringsA: a name is matched whatever its case, and a
+// reference to a name not in the environment stays as written; the answer is the size the text
+// needs, its NUL included, and the text is written only where it fits. The ANSI call "should"
+// be given one byte beyond the NUL, so this one asks for it (Microsoft's page for the call:
+// "the buffer size should be the string length, plus terminating null character, plus one").
+// Where a reference is not closed, or names nothing here, the text goes on from its second %,
+// which may open the next reference: Wine's RtlExpandEnvironmentStrings does so, and the
+// contract suite holds the two together.
+
+#include <map>
+#include <string>
+
+#include "catalogue/Environment.h"
+
+class StandInEnvironment {
+ public:
+  StandInEnvironment();  // empty; becomes the active environment
+  ~StandInEnvironment();
+  StandInEnvironment(const StandInEnvironment&) = delete;
+  StandInEnvironment& operator=(const StandInEnvironment&) = delete;
+
+  static const EnvironmentFunctions& Functions();
+
+  void Set(const std::string& name, const std::string& value);
+  // From now on every expansion fails, as one that runs out of memory does.
+  void FailExpansions();
+  // The expansion with room enough, as a test's own reckoning of what the call gives.
+  std::string Expanded(const std::string& text) const;
+
+ private:
+  struct NameLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  static DWORD WINAPI Expand(LPCSTR source, LPSTR destination, DWORD size);
+
+  std::map<std::string, std::string, NameLess> variables_;
+  bool fail_ = false;
+  StandInEnvironment* previous_;
+};
