@@ -4,32 +4,11 @@
 #include <cctype>
 #include <cstring>
 
-namespace {
-
-StandInEnvironment* active = nullptr;
-
-}  // namespace
-
 bool StandInEnvironment::NameLess::operator()(const std::string& a, const std::string& b) const {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::toupper(static_cast<unsigned char>(x)) <
            std::toupper(static_cast<unsigned char>(y));
   });
-}
-
-StandInEnvironment::StandInEnvironment() : previous_(active) { active = this; }
-
-StandInEnvironment::~StandInEnvironment() {
-  if (active == this) {
-    active = previous_;
-    return;
-  }
-  for (StandInEnvironment* later = active; later != nullptr; later = later->previous_) {
-    if (later->previous_ == this) {
-      later->previous_ = previous_;
-      return;
-    }
-  }
 }
 
 const EnvironmentFunctions& StandInEnvironment::Functions() {
@@ -67,6 +46,7 @@ std::string StandInEnvironment::Expanded(const std::string& text) const {
 }
 
 DWORD WINAPI StandInEnvironment::Expand(LPCSTR source, LPSTR destination, DWORD size) {
+  const StandInEnvironment* active = Active();
   if (active == nullptr || active->fail_ || source == nullptr) return 0;
   const std::string expanded = active->Expanded(source);
   const DWORD stored = static_cast<DWORD>(expanded.size() + 1);

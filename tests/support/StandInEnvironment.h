@@ -1,7 +1,6 @@
 #pragma once
 // An environment in memory behind the expansion call, written from its contract, for running
 // the removal without Windows (and, under Wine, beside the process's own environment).
-// Only one is active at a time: its function table routes to the active instance.
 //
 // As documented for ExpandEnvironmentStringsA: a name is matched whatever its case, and a
 // reference to a name not in the environment stays as written; the answer is the size the text
@@ -16,14 +15,11 @@
 #include <string>
 
 #include "catalogue/Environment.h"
+#include "tests/support/ActiveStandIn.h"
 
-class StandInEnvironment {
+// Empty when made; the one made last serves the function table.
+class StandInEnvironment : public ActiveStandIn<StandInEnvironment> {
  public:
-  StandInEnvironment();  // empty; becomes the active environment
-  ~StandInEnvironment();
-  StandInEnvironment(const StandInEnvironment&) = delete;
-  StandInEnvironment& operator=(const StandInEnvironment&) = delete;
-
   static const EnvironmentFunctions& Functions();
 
   void Set(const std::string& name, const std::string& value);
@@ -40,5 +36,4 @@ class StandInEnvironment {
 
   std::map<std::string, std::string, NameLess> variables_;
   bool fail_ = false;
-  StandInEnvironment* previous_;
 };

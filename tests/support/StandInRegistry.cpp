@@ -32,8 +32,6 @@ const char kLinkValueName[] = "SymbolicLinkValue";
 // ERROR_INVALID_PARAMETER.
 constexpr int kMostLinksFollowed = 32;
 
-StandInRegistry* active = nullptr;
-
 // Stand-in names and link targets are ANSI text in code page 1252, the one of the test
 // prefixes, where bytes 0x80 to 0x9F stand for characters scattered over Unicode.
 unsigned Unicode(char c) {
@@ -187,7 +185,10 @@ struct StandInRegistry::State {
 
   State() { classes = Child(*Child(*localMachine, "SOFTWARE"), "Classes"); }
 
-  static State* Active() { return active == nullptr ? nullptr : active->state_.get(); }
+  static State* Active() {
+    StandInRegistry* active = StandInRegistry::Active();
+    return active == nullptr ? nullptr : active->state_.get();
+  }
 
   static std::shared_ptr<Key> Child(Key& parent, const std::string& name) {
     auto found = parent.subkeys.find(name);
@@ -577,25 +578,11 @@ struct StandInRegistry::State {
   }
 };
 
-StandInRegistry::StandInRegistry(Behaviour behaviour)
-    : state_(std::make_unique<State>()), previous_(active) {
+StandInRegistry::StandInRegistry(Behaviour behaviour) : state_(std::make_unique<State>()) {
   state_->behaviour = behaviour;
-  active = this;
 }
 
-StandInRegistry::~StandInRegistry() {
-  if (active == this) {
-    active = previous_;
-    return;
-  }
-  // Destroyed out of order: unlink from the chain of stand-ins made after it.
-  for (StandInRegistry* later = active; later != nullptr; later = later->previous_) {
-    if (later->previous_ == this) {
-      later->previous_ = previous_;
-      return;
-    }
-  }
-}
+StandInRegistry::~StandInRegistry() = default;
 
 const RegistryFunctions& StandInRegistry::Functions() {
   static const RegistryFunctions functions{

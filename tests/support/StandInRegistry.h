@@ -33,8 +33,9 @@
 #include <vector>
 
 #include "registry/RegistryFunctions.h"
+#include "tests/support/ActiveStandIn.h"
 
-class StandInRegistry {
+class StandInRegistry : public ActiveStandIn<StandInRegistry> {
  public:
   struct CallCounts {
     int OpenKeyEx = 0;
@@ -51,8 +52,6 @@ class StandInRegistry {
   // Empty but for the predefined roots; becomes the active stand-in.
   explicit StandInRegistry(Behaviour behaviour = Behaviour::Wine8);
   ~StandInRegistry();
-  StandInRegistry(const StandInRegistry&) = delete;
-  StandInRegistry& operator=(const StandInRegistry&) = delete;
 
   // The seven functions, bound to whichever stand-in is active when they are called.
   static const RegistryFunctions& Functions();
@@ -112,5 +111,4 @@ class StandInRegistry {
  private:
   struct State;
   std::unique_ptr<State> state_;
-  StandInRegistry* previous_;
 };
