@@ -6,22 +6,25 @@
 bool ExpandEnvironment(const EnvironmentFunctions& environment, const std::string& text,
                        std::string& expanded) {
   expanded.clear();
+  // No longer text can name a file; Wine's call does not even read it as it stands.
+  if (text.size() >= kLargestExpansion) return false;
   std::vector<char> buffer;
   DWORD needed = environment.ExpandEnvironmentStrings(text.c_str(), nullptr, 0);
   // A second try only for an environment that grew between the calls.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    // The ANSI call may ask for one byte beyond the NUL, as its documentation warns.
-    if (needed == 0 || needed > kLargestExpansion + 1) return false;
+    // Beyond the limit Wine writes a shortened text and reports the whole one's size: another
+    // file's name.
+    if (needed == 0 || needed > kLargestExpansion) return false;
+    // One byte beyond the NUL, as the ANSI call's documentation asks.
     buffer.assign(needed + 1, '\0');
     needed = environment.ExpandEnvironmentStrings(text.c_str(), buffer.data(),
                                                   static_cast<DWORD>(buffer.size()));
     if (needed == 0 || needed > buffer.size()) continue;
-    // The count is the call's own; only the NUL it wrote says where the text ends.
+    // Only the NUL the call wrote says where the text ends; one written short of the size the
+    // call reports was cut.
     const auto end = std::find(buffer.begin(), buffer.end(), '\0');
-    if (end == buffer.end() ||
-        static_cast<std::size_t>(end - buffer.begin()) >= kLargestExpansion) {
-      return false;
-    }
+    const auto length = static_cast<std::size_t>(end - buffer.begin());
+    if (end == buffer.end() || length + 1 < needed) return false;
     expanded.assign(buffer.begin(), end);
     return true;
   }

@@ -91,6 +91,7 @@ bool ToolCommandOf(const StandInRegistry& registry, const StandInEnvironment& en
   }
   std::string file = machine.Text;
   if (machine.Type == REG_EXPAND_SZ && !file.empty()) {
+    if (file.size() >= kLargestExpansion) return false;
     file = environment.Expanded(file);
     if (file.empty() || file.size() >= kLargestExpansion || file.find('"') != std::string::npos) {
       return false;

@@ -34,13 +34,9 @@ std::string StandInEnvironment::Expanded(const std::string& text) const {
     }
     expanded += text.substr(at, open - at);
     const auto variable = variables_.find(text.substr(open + 1, close - open - 1));
-    if (variable == variables_.end()) {
-      expanded += text.substr(open, close - open);
-      at = close;
-    } else {
-      expanded += variable->second;
-      at = close + 1;
-    }
+    expanded +=
+        variable == variables_.end() ? text.substr(open, close - open + 1) : variable->second;
+    at = close + 1;
   }
   return expanded;
 }
@@ -50,7 +46,7 @@ DWORD WINAPI StandInEnvironment::Expand(LPCSTR source, LPSTR destination, DWORD 
   if (active == nullptr || active->fail_ || source == nullptr) return 0;
   const std::string expanded = active->Expanded(source);
   const DWORD stored = static_cast<DWORD>(expanded.size() + 1);
-  if (destination == nullptr || size < stored + 1) return stored + 1;
+  if (destination == nullptr || size < stored) return stored;
   std::memcpy(destination, expanded.c_str(), stored);
   return stored;
 }

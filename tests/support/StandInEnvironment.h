@@ -4,12 +4,9 @@
 //
 // As documented for ExpandEnvironmentStringsA: a name is matched whatever its case, and a
 // reference to a name not in the environment stays as written; the answer is the size the text
-// needs, its NUL included, and the text is written only where it fits. The ANSI call "should"
-// be given one byte beyond the NUL, so this one asks for it (Microsoft's page for the call:
-// "the buffer size should be the string length, plus terminating null character, plus one").
-// Where a reference is not closed, or names nothing here, the text goes on from its second %,
-// which may open the next reference: Wine's RtlExpandEnvironmentStrings does so, and the
-// contract suite holds the two together.
+// needs, its NUL included, and the text is written only where it fits. As in Wine (the contract
+// suite holds the two together), the text goes on after an unknown reference's closing %, and
+// an unclosed % is text.
 
 #include <map>
 #include <string>
