@@ -46,7 +46,7 @@ DWORD WINAPI StandInEnvironment::Expand(LPCSTR source, LPSTR destination, DWORD 
   if (active == nullptr || active->fail_ || source == nullptr) return 0;
   const std::string expanded = active->Expanded(source);
   const DWORD stored = static_cast<DWORD>(expanded.size() + 1);
-  if (destination == nullptr || size < stored) return stored;
+  if (destination == nullptr || size < stored + 1) return stored + 1;
   std::memcpy(destination, expanded.c_str(), stored);
   return stored;
 }

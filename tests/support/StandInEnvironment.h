@@ -4,9 +4,11 @@
 //
 // As documented for ExpandEnvironmentStringsA: a name is matched whatever its case, and a
 // reference to a name not in the environment stays as written; the answer is the size the text
-// needs, its NUL included, and the text is written only where it fits. As in Wine (the contract
-// suite holds the two together), the text goes on after an unknown reference's closing %, and
-// an unclosed % is text.
+// needs, its NUL included, and the text is written only where it fits. Where it fits is where
+// the ANSI call's page says it "should": "the string length, plus terminating null character,
+// plus one", as Wine 10 asks (Wine 8 asks no byte more). As in Wine (the contract suite holds
+// them together), the text goes on after an unknown reference's closing %, and an unclosed % is
+// text.
 
 #include <map>
 #include <string>
