@@ -83,4 +83,5 @@ files=(x64/velloran.exe x86/velloran.exe README.txt LICENSE.txt THIRD-PARTY-NOTI
 
 (cd "$dist" && sha256sum x64/velloran.exe x86/velloran.exe "$archive" >SHA256SUMS)
 echo "== $dist"
-(cd "$dist" && stat -c '%n: %s bytes' x64/velloran.exe x86/velloran.exe "$archive" && cat SHA256SUMS)
+(cd "$dist" && stat -c '%n: %s bytes' x64/velloran.exe x86/velloran.exe "$archive" &&
+  cat SHA256SUMS)
