@@ -11,4 +11,4 @@ convert -size 256x256 xc:none \
   -draw 'roundrectangle 44,156 140,180 8,8' \
   -fill '#d42a2a' -stroke '#ffffff' -strokewidth 10 -draw 'circle 186,190 186,246' \
   -stroke none -fill '#ffffff' -draw 'roundrectangle 154,181 218,199 6,6' \
-  -define icon:auto-resize=48,32,16 velloran.ico
+  -define icon:auto-resize=256,64,48,40,32,24,20,16 velloran.ico

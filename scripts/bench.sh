@@ -117,8 +117,8 @@ cat "$results/memory.txt"
 
 echo "== the release executable"
 "$root/scripts/release.sh" >"$results/release.log" 2>&1 || { tail -n 30 "$results/release.log"; exit 1; }
-exe=$root/dist/velloran-x64.exe
-exe_source="dist/velloran-x64.exe (scripts/release.sh)"
+exe=$root/dist/x64/velloran.exe
+exe_source="dist/x64/velloran.exe (scripts/release.sh)"
 exe_bytes=$(stat -c %s "$exe")
 
 # ---- the report -------------------------------------------------------------------------

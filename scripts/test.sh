@@ -44,7 +44,7 @@ run_configuration() {
   cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 ||
     { tail -n 60 "$dir.build.log"; summaries+=("$name: build failed"); return 1; }
   if [ "$machine" != native ]; then
-    "$root/scripts/check-exe.sh" "$dir/app/velloran.exe" "$machine" ||
+    "$root/scripts/check-exe.sh" "$dir/app/velloran.exe" "$dir/app/velloran.map" "$machine" ||
       { summaries+=("$name: velloran.exe failed its check"); return 1; }
     if [ "$machine" = i386 ] && [ "$VELLORAN_WINE_32BIT" = no ]; then
       summaries+=("$name: skipped: $VELLORAN_WINE_32BIT_REASON (built and checked)")
