@@ -27,6 +27,7 @@ suite=trixie
 build=${VELLORAN_BUILD_DIR:-$root/build}
 mkdir -p "$build"
 log=$build/debian-13.log
+step_log=$build/debian-13.step.log
 : >"$log"
 
 given=${VELLORAN_DEBIAN13_DIR:-/var/cache/velloran/debian-13}
@@ -39,6 +40,15 @@ marker=.velloran-debian-13
 refuse() {
   echo "debian-13: refusing $given: $*; nothing was used, killed or deleted" >&2
   exit 1
+}
+
+# COMMAND...: runs it with its output in the log, and alone in $step_log, which tells why it
+# failed.
+logged() {
+  local status=0
+  "$@" >"$step_log" 2>&1 || status=$?
+  cat "$step_log" >>"$log"
+  return $status
 }
 
 cannot_be_had() {
@@ -116,12 +126,12 @@ make_system() {
   entries=$(velloran_debian_entries "$host" "$suite")
   if [ -z "$entries" ]; then
     # The machine's package indexes were never fetched, or not lately: its Release files tell.
-    apt-get -q update >>"$log" 2>&1 || true
+    logged apt-get -q update || true
     entries=$(velloran_debian_entries "$host" "$suite")
   fi
   mirror=$(velloran_debian_mirror "$suite" <<<"$entries")
   if [ -z "$mirror" ]; then
-    velloran_archive_said_no "$log" &&
+    velloran_archive_said_no "$step_log" &&
       cannot_be_had "this machine's Debian archive could not be reached"
     echo "debian-13: this machine lists no Debian archive that Debian's keyring signs" >&2
     exit 1
@@ -139,9 +149,9 @@ make_system() {
   fi
   mkdir "$partial"
   echo "$partial" >"$partial/$marker"
-  if ! in_namespaces debootstrap --variant=minbase "$suite" "$partial/system" "$mirror" \
-    >>"$log" 2>&1; then
-    velloran_archive_said_no "$log" &&
+  if ! logged in_namespaces debootstrap --variant=minbase "$suite" "$partial/system" "$mirror"
+  then
+    velloran_archive_said_no "$step_log" &&
       cannot_be_had "debootstrap could not have Debian 13 from $mirror"
     echo "debian-13: debootstrap failed (see $log)" >&2
     exit 1
@@ -182,8 +192,8 @@ mount_and_run=(bash -c '
 echo "== debian-13: upgrading the system"
 upgrade='dpkg --configure -a && apt-get -q update && apt-get -q -y full-upgrade &&
   apt-get -q -y install --no-install-recommends git ca-certificates && apt-get -q clean'
-if ! in_namespaces "${mount_and_run[@]}" bash -c "$upgrade" >>"$log" 2>&1; then
-  velloran_archive_said_no "$log" ||
+if ! logged in_namespaces "${mount_and_run[@]}" bash -c "$upgrade"; then
+  velloran_archive_said_no "$step_log" ||
     { echo "debian-13: the upgrade failed (see $log)" >&2; exit 1; }
   echo "debian-13: warning: not upgraded: Debian's archive could not be reached or refused a" \
     "download (see $log)"
