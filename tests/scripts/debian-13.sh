@@ -76,14 +76,19 @@ $expected"
     echo "debian-13: its sources hold only Debian's; its refusals need root: not tried"
     exit 77
   fi
-  unshare --pid --fork --mount-proc --mount --propagation private bash "$0" refusals "$work" ||
+  unshare --pid --fork --mount --propagation unchanged bash "$0" refusals "$work" ||
     fail "the refusals did not all hold (status $?)"
   echo "debian-13: its sources hold only Debian's; it refused the root folder and a folder it" \
     "did not make, spelt four ways each, and killed and deleted nothing"
   exit 0
 fi
 
-# Inside the namespaces.
+# Inside the namespaces. Nothing mounted here may reach the machine's own mounts; inside a
+# chroot (Debian 13's run) / is no mount point to make private, but nothing there is shared.
+if ! mount --make-rprivate / 2>/dev/null && grep -q ' shared:' /proc/self/mountinfo; then
+  fail "cannot keep this test's mounts to itself"
+fi
+mount -t proc proc /proc
 work=$2
 # A folder holding a Debian with git (this machine's /usr), and a process whose root it is.
 debian=$work/debian
