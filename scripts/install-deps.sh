@@ -8,9 +8,15 @@
 # loader is installed on its own, after the rest; when it cannot be, the run takes the 64-bit
 # path exactly as on a host that cannot run 32-bit programs. The choice and its reason go to
 # wine-loader.choice in the build folder, which wine-loader.sh follows.
+#
+# Exit status: 0; 75, with one line saying why, when a needed package cannot be installed
+# because the archive could not be reached or refused a download; 1 for any other failure, such
+# as a name the archive's index does not know, which is a mistake of ours.
 # Usage: scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=debian-archive.sh
+. "$root/scripts/debian-archive.sh"
 build=${VELLORAN_BUILD_DIR:-$root/build}
 choice_file=$build/wine-loader.choice
 log=$build/install-deps.log
@@ -81,6 +87,9 @@ apt_errors() {
 }
 
 refreshed=no
+# Whether a refresh of the indexes has succeeded in this run: else a name they lack may only be
+# missing because they could not be fetched.
+indexes_fetched=no
 # PACKAGE...: refreshes the package indexes, trying again after a pause while any of the packages
 # cannot be had. A refresh that fails only for indexes none of them needs (another architecture,
 # a suite that holds none of them) is a warning.
@@ -89,6 +98,7 @@ refresh() {
   for try in 1 2 3; do
     if apt_get update; then
       refreshed=yes
+      indexes_fetched=yes
       return 0
     fi
     if can_install "$@"; then
@@ -121,11 +131,16 @@ install_needed() {
 # install can fail for another package's sake (a broken script of an unrelated package) after
 # every needed one went in: what is installed decides, not apt-get's status.
 name_uninstallable() {
-  local p culprits=() left=()
+  local p culprits=() left=() unknown=()
   for p in "$@"; do
     installed "$p" && continue
     left+=("$p")
-    can_install "$p" || culprits+=("$p")
+    if ! apt-get install -s -q --no-install-recommends "$p" >"$log.simulated" 2>&1 </dev/null; then
+      culprits+=("$p")
+      if grep -qE 'Unable to locate package|has no installation candidate' "$log.simulated"; then
+        unknown+=("$p")
+      fi
+    fi
   done
   if [ ${#left[@]} -eq 0 ]; then
     warn "apt-get failed, but every needed package is installed; going on:"
@@ -135,6 +150,15 @@ name_uninstallable() {
   # Each can be had alone, only not all together (or their files could not be fetched).
   [ ${#culprits[@]} -gt 0 ] || culprits=("${left[@]}")
   apt_errors
+  if [ ${#unknown[@]} -gt 0 ] && [ $indexes_fetched = yes ]; then
+    fail "a needed package cannot be installed: ${unknown[*]} (the package index does not" \
+      "know it; apt-get's whole output: $log)"
+  fi
+  if velloran_archive_said_no "$log"; then
+    echo "install-deps: not tested: the package archive could not be reached or refused a" \
+      "download; needed: ${culprits[*]} (apt-get's whole output: $log)" >&2
+    exit 75
+  fi
   fail "a needed package cannot be installed: ${culprits[*]} (apt-get's whole output: $log)"
 }
 

@@ -18,6 +18,9 @@ e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 readonly e2e_helper_object_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects'
 
 e2e_pids=()
+# Carried by the program under test and every program it starts, and by nothing else: what it
+# leaves running is found by this mark, and all of it is reported.
+e2e_mark=VELLORAN_E2E_RUN=$$.$RANDOM
 # The prefix CTest's other tests share is never ours to kill or remove, even when setting up
 # our own fails half-way.
 unset WINEPREFIX
@@ -95,7 +98,7 @@ e2e_probe() {
 
 # EXE: starts it in the background; its standard output and errors go to the work folder.
 e2e_start() {
-  timeout -k 5 300 wine "$1" >"$e2e_work/program.log" 2>&1 &
+  env "$e2e_mark" timeout -k 5 300 wine "$1" >"$e2e_work/program.log" 2>&1 &
   e2e_pids+=($!)
   e2e_program_pid=$!
 }
@@ -119,11 +122,14 @@ e2e_visible_windows() {
 }
 
 e2e_tools_running() {
-  velloran_wine_programs "WINEPREFIX=$WINEPREFIX" | grep -i ' regsvr32\.exe$'
+  velloran_wine_programs "$e2e_mark" | grep -i ' regsvr32\.exe$'
 }
 
+# A listing that cannot look finds no tool: that is not the same as none running.
 e2e_no_tool_running() {
-  ! e2e_tools_running >/dev/null
+  local programs
+  programs=$(velloran_wine_programs "$e2e_mark") || return 1
+  ! grep -qi ' regsvr32\.exe$' <<<"$programs"
 }
 
 # After a removal: every registration tool it started ends by itself, and no window but the
@@ -147,6 +153,6 @@ e2e_program_ended() {
 e2e_close_program() {
   e2e_probe close || e2e_fail "could not close the main window"
   e2e_poll 10 e2e_program_ended || e2e_fail "the program did not end"
-  velloran_wine_programs_end "WINEPREFIX=$WINEPREFIX" 10 ||
-    e2e_fail "left running: $(velloran_wine_programs "WINEPREFIX=$WINEPREFIX" | tr '\n' ' ')"
+  velloran_wine_programs_end "$e2e_mark" 10 ||
+    e2e_fail "left running: $(velloran_wine_programs "$e2e_mark" | tr '\n' ' ')"
 }

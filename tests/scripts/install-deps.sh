@@ -4,7 +4,8 @@
 # wait for another package manager's lock, go on when a refresh fails for an index no needed
 # package comes from, take the 64-bit path with the true reason when the 32-bit Wine loader cannot
 # be installed, go on when an install fails for an unrelated package's sake, and fail, naming it,
-# only when a needed package cannot be installed.
+# only when a needed package cannot be installed: "not tested" (75) when the archive could not be
+# reached or refused a download, a failure (1) when its index does not know the name.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -36,7 +37,8 @@ STANDIN
 cat >"$work/bin/apt-get" <<'STANDIN'
 #!/bin/bash
 # state/lock-once: the next refresh finds the lock held; state/index-broken: every refresh fails
-# for the i386 index of the security suite; state/uninstallable: "package error" lines.
+# for the i386 index of the security suite; state/uninstallable: "package error" lines;
+# state/unreachable: the archive's host cannot be resolved; state/refused: its packages are gone.
 echo "apt-get $*" >>"$STATE/calls"
 simulate=no command= packages=()
 for argument; do
@@ -53,6 +55,10 @@ if [ "$command" = update ]; then
     echo "E: Could not get lock /var/lib/apt/lists/lock. It is held by process 4242 (apt-get)"
     exit 100
   fi
+  if [ -e "$STATE/unreachable" ]; then
+    echo "W: Failed to fetch http://deb.debian.org/debian/dists/trixie/InRelease  Temporary failure resolving 'deb.debian.org'"
+    exit 100
+  fi
   if [ -e "$STATE/index-broken" ]; then
     echo "E: Failed to fetch http://mirror.example/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
     exit 100
@@ -60,10 +66,18 @@ if [ "$command" = update ]; then
   exit 0
 fi
 for package in "${packages[@]}"; do
+  if [ -e "$STATE/unreachable" ] && grep -qxF -- "$package" "$STATE/absent"; then
+    echo "E: Unable to locate package $package"
+    exit 100
+  fi
   while read -r name error; do
     [ "$name" != "$package" ] || { echo "E: $error"; exit 100; }
   done <"$STATE/uninstallable"
 done
+if [ $simulate = no ] && [ -e "$STATE/refused" ]; then
+  echo "E: Failed to fetch http://deb.debian.org/debian/pool/main/${packages[0]:0:1}/${packages[0]}/${packages[0]}_1.0_amd64.deb  404  Not Found"
+  exit 100
+fi
 [ $simulate = yes ] || for package in "${packages[@]}"; do sed -i "/^$package\$/d" "$STATE/absent"; done
 # state/unrelated-broken: the packages install, then another package's script fails.
 if [ $simulate = no ] && [ -e "$STATE/unrelated-broken" ]; then
@@ -87,8 +101,9 @@ machine() {
   : >"$STATE/architectures"
   : >"$STATE/uninstallable"
 }
+# PACKAGE...: what install-deps.sh needs beyond the rest.
 install_deps() {
-  PATH="$work/bin:$PATH" "$root/scripts/install-deps.sh" >"$STATE/out" 2>&1
+  PATH="$work/bin:$PATH" "$root/scripts/install-deps.sh" "$@" >"$STATE/out" 2>&1
 }
 
 # A mirror in the middle of a sync, another package manager at work, the 32-bit loader out of
@@ -117,13 +132,28 @@ choice=$(
 [ "$choice" = "no|$reason|/usr/lib/wine/wine64|$root/scripts/wine64-only" ] ||
   fail "the scripts follow \"$choice\", not the 64-bit path because $reason"
 
-# A needed package that no index offers: the refresh is tried again, then the run fails naming it.
-machine no-candidate
-printf '%s\n' xvfb wine64 >"$STATE/absent"
-echo "wine64 Package 'wine64' has no installation candidate" >"$STATE/uninstallable"
-! install_deps || fail "reported success without wine64"
-grep -q 'cannot be installed: wine64 (' "$STATE/out" || fail "did not name wine64: $(cat "$STATE/out")"
+# A name the index does not know, a mistake of ours: the refresh is tried again, then the run
+# fails naming it; never "not tested".
+machine unknown-name
+printf '%s\n' xvfb wine65 >"$STATE/absent"
+echo "wine65 Unable to locate package wine65" >"$STATE/uninstallable"
+status=0
+install_deps wine65 || status=$?
+[ $status -eq 1 ] || fail "ended with status $status, not 1, for a name no index has: $(cat "$STATE/out")"
+grep -q 'cannot be installed: wine65 (' "$STATE/out" || fail "did not name wine65: $(cat "$STATE/out")"
 [ "$(grep -c ' update' "$STATE/calls")" -eq 3 ] || fail "did not try the refresh three times"
+# The archive out of reach, or refusing the package files: the run is not tested (75), and one
+# line says so.
+for case in unreachable refused; do
+  machine "$case"
+  printf '%s\n' xvfb >"$STATE/absent"
+  touch "$STATE/$case"
+  status=0
+  install_deps || status=$?
+  [ $status -eq 75 ] || fail "$case: ended with status $status, not 75: $(cat "$STATE/out")"
+  grep -q '^install-deps: not tested: .*could not be reached or refused a download; needed: xvfb' \
+    "$STATE/out" || fail "$case: no line saying why it was not tested: $(cat "$STATE/out")"
+done
 # An install that fails for another package's sake, after installing every needed one.
 machine unrelated-broken
 printf '%s\n' xvfb >"$STATE/absent"
@@ -132,4 +162,4 @@ install_deps || fail "failed though every needed package was installed: $(cat "$
 ! grep -q 'cannot be installed' "$STATE/out" || fail "blamed a package: $(cat "$STATE/out")"
 grep -q 'returned an error code' "$STATE/out" || fail "kept quiet about apt-get's error"
 echo "install-deps: waited for the lock, went on past a broken index and an unrelated failure," \
-  "named what it could not install"
+  "named what it could not install, told an archive out of reach from a name it lacks"
