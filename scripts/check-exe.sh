@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built velloran.exe: the machine it is for, the hardening flags in its header, that the
-# stack protector is linked in (from the link map the build left beside it), that it imports only
-# DLLs that come with Windows (the MinGW runtime is linked in, never needed beside it), and
-# optionally its size.
+# stack protector is linked in with our own guard (from the link map the build left beside it),
+# that it imports only DLLs that come with Windows (the MinGW runtime is linked in, never needed
+# beside it), and optionally its size.
 # Usage: scripts/check-exe.sh EXE LINK_MAP i386|x86-64 [MAX_BYTES]
 set -euo pipefail
 exe=$1
@@ -29,11 +29,20 @@ needed=(DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE)
 for flag in "${needed[@]}"; do
   [[ $flags == *" $flag "* ]] || fail "lacks $flag in its header (it has:$flags)"
 done
-# Stack cookies: some function of ours calls the stack protector's check, and the linker took
-# the check from the toolchain for it.
+# Stack cookies: some function of ours calls the stack protector's check, and the linker took the
+# check, with its guard, from app/StackGuard.cpp, never from libssp (whose start-up loads the
+# CryptoAPI) nor any other toolchain library.
 [ -s "$map" ] || fail "has no link map at $map"
-grep -qE '^[[:space:]]+[^/[:space:]][^[:space:]]*\.obj\) \(__stack_chk_fail\)$' "$map" ||
+# The map names each archive member it took on a line of its own, then on the next line (or after
+# it, on the same line) the object that needed it and the symbol.
+provider=$(awk '/^[^[:space:]]/ { member = $1 }
+  /^([^[:space:]]+)?[[:space:]]+[^/[:space:]][^[:space:]]*\.obj\) \(__stack_chk_fail\)$/ {
+    print member; exit }' "$map")
+[ -n "$provider" ] ||
   fail "has no stack protector linked in: no object of ours calls __stack_chk_fail ($map)"
+[[ $provider == */libvelloran_stack_guard.a\(StackGuard.cpp.obj\) ]] ||
+  fail "takes the stack protector's check from $provider, not from app/StackGuard.cpp ($map)"
+! grep -q 'libssp' "$map" || fail "links libssp in ($map)"
 
 # The system DLLs the program may use; anything else would have to be shipped beside it.
 windows_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll

@@ -2,7 +2,7 @@
 # Prints THIRD-PARTY-NOTICES.txt for the programs whose link maps are given: what the toolchain
 # linked into them, found in the maps, goes by the Debian package that installed it. A package
 # built from GCC's sources whose copyright file grants the GCC Runtime Library Exception (libgcc,
-# libstdc++, libssp) is named as needing no notice; every other package's own copyright file is
+# libstdc++) is named as needing no notice; every other package's own copyright file is
 # copied in whole, once however many packages share it. Our own objects (relative paths in the
 # maps) are left out. Fails, naming it, on a linked file that no package installed.
 # Usage: scripts/third-party-notices.sh VERSION LINK_MAP...
