@@ -28,16 +28,30 @@ velloran_start_x() {
   DISPLAY=":$(head -n 1 "$number_file")"
   export DISPLAY
 
-  openbox </dev/null >/dev/null 2>&1 &
-  VELLORAN_WM_PID=$!
-  velloran_record_process "$VELLORAN_X_DIR" "$VELLORAN_WM_PID"
-  # openbox announces itself on the root window once it manages windows.
-  tries=0
+  # It usually starts in a fifth of a second, but one start in many dozens on Debian 13 never
+  # announced itself within 30 s: a second start is tried before giving up, saying what openbox
+  # said and whether it had ended.
+  local attempt log=$VELLORAN_X_DIR/openbox.log
+  for attempt in 1 2; do
+    openbox </dev/null >"$log" 2>&1 &
+    VELLORAN_WM_PID=$!
+    velloran_record_process "$VELLORAN_X_DIR" "$VELLORAN_WM_PID"
+    if velloran_wait_for_wm; then return 0; fi
+    echo "openbox did not start (attempt $attempt; $(kill -0 "$VELLORAN_WM_PID" 2>/dev/null &&
+      echo "still running" || echo "it ended")): $(tail -n 5 "$log")" >&2
+    kill "$VELLORAN_WM_PID" 2>/dev/null || true
+    wait "$VELLORAN_WM_PID" 2>/dev/null || true
+  done
+  return 1
+}
+
+# openbox announces itself on the root window once it manages windows. Generous: on a loaded
+# two-core machine it has been seen to take over ten seconds.
+velloran_wait_for_wm() {
+  local tries=0
   until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
     tries=$((tries + 1))
-    # Generous: on a loaded two-core machine openbox has been seen to take over ten seconds.
-    if [ $tries -gt 600 ]; then
-      echo "openbox did not start" >&2
+    if [ $tries -gt 600 ] || ! kill -0 "$VELLORAN_WM_PID" 2>/dev/null; then
       return 1
     fi
     sleep 0.05
